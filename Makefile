@@ -1,0 +1,30 @@
+# make play   builds the desktop game and starts it
+# make test   builds everything and runs every test, the sanitizer build included
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+JOBS ?= $(shell nproc)
+
+.PHONY: deps build play test test-normal test-asan windows clean
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS)
+
+play: build
+	cd $(BUILD)/game && ./shindan
+
+test-normal: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSHINDAN_SANITIZE=ON -DSHINDAN_DESKTOP=OFF
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+test: test-normal test-asan
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,0 +1,54 @@
+// The diagnosis game: its three scenes, the answer weights and trait scores,
+// and the result file.
+#pragma once
+
+#include <cstdint>
+
+namespace shindan {
+
+// ---- scoring
+constexpr int trait_count = 8;
+constexpr int pool_size = 48;
+// trait_scores[t][s]: trait t in set s (0 normal, 1 Shift), each -100..100.
+extern std::int8_t trait_scores[trait_count][2];
+extern char trait_labels[trait_count][60];
+// The labels as Shift-JIS: 16 bytes each, padded with full-width spaces.
+extern const char trait_label_table[trait_count][20];
+// answer_weights[row][answer][trait] for q001 + row.
+extern const std::int8_t answer_weights[pool_size][3][trait_count];
+
+void apply_answer(int row, int answer, int set);
+void reset_scores();
+
+// ---- result file
+extern char result_text[256];
+// "分析結果.txt" in Shift-JIS.
+extern const char result_file_name[];
+void write_result_file();
+
+// ---- title scene
+extern std::int32_t title_zoom_frame;
+extern float title_zoom_scale_x, title_zoom_scale_y;
+extern const float zoom_table_x[38];
+extern const float zoom_table_y[38];
+bool title_scene();
+
+// ---- question scene
+extern std::uint8_t asked_questions[pool_size];
+extern std::int8_t question_picture;
+extern std::uint8_t need_new_question;
+extern std::uint8_t answer_active;
+extern std::uint8_t collect_active;
+extern std::uint8_t end_sound_pending;
+bool is_question_asked(int index);
+bool question_scene();
+
+// ---- analysis scene
+extern std::int8_t shown_set;
+extern std::int8_t gauge_value;
+bool analysis_scene();
+void draw_gauge(int trait, int value);
+bool animate_gauge(int trait, int target);
+void draw_figure(std::int32_t x, std::int32_t y, int digits, int value);
+
+}  // namespace shindan
