@@ -239,7 +239,8 @@ struct plat_riff_file;
 struct plat_riff_chunk {
   char id[4] = {};         // chunk identifier ("RIFF" for the outer chunk)
   char form[4] = {};       // form type of a RIFF chunk ("WAVE")
-  std::uint32_t size = 0;  // data bytes of the chunk
+  std::uint32_t size = 0;       // data bytes the chunk claims
+  std::uint32_t available = 0;  // data bytes of it the file really holds
   std::uint32_t data_offset = 0;
 };
 plat_riff_file* plat_riff_open(const char* file_name);  // null when it cannot be opened
