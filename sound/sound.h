@@ -16,6 +16,9 @@ bool init_sound(plat_window* window);
 bool load_sound(plat_sound_buffer** slot, const char* file_name);
 void play_sound(plat_sound_buffer* buffer);
 void release_sound();
+// The format and data size of the last file load_sound filled a buffer from.
+extern plat_wave_format loaded_wave_format;
+extern std::uint32_t loaded_wave_bytes;
 
 // ---- music
 extern std::uint8_t music_playing;
