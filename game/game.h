@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "app/keys.h"
+
 namespace shindan {
 
 // ---- scoring
@@ -31,6 +33,7 @@ extern std::int32_t title_zoom_frame;
 extern float title_zoom_scale_x, title_zoom_scale_y;
 extern const float zoom_table_x[38];
 extern const float zoom_table_y[38];
+extern key_latch title_space_latch, shift_latch, enter_latch;
 bool title_scene();
 
 // ---- question scene
@@ -40,12 +43,33 @@ extern std::uint8_t need_new_question;
 extern std::uint8_t answer_active;
 extern std::uint8_t collect_active;
 extern std::uint8_t end_sound_pending;
+extern std::int32_t drawn_index;
+extern key_latch up_latch, down_latch, confirm_latch;
+// Animation frames and their timers (hundredths of a second); they carry on
+// across questions and tests.
+extern std::int32_t background_frame, background_reverse;
+extern std::int32_t qdisp_frame, cursor_frame, collect_frame;
+extern float background_timer, qdisp_timer, cursor_timer, collect_timer;
+extern const float qdisp_scales_x[8];
+extern const float qdisp_scales_y[8];
+// Picture slot of q001; q001 + n lies in slot question_slot_base + n.
+constexpr int question_slot_base = 21;
+constexpr int fixed_set_first = 48;  // q049, the first of the fixed questions
 bool is_question_asked(int index);
+void animate_background();
+bool qdisp_effect();
+void draw_cursors();
+bool collect_effect();
 bool question_scene();
 
 // ---- analysis scene
 extern std::int8_t shown_set;
 extern std::int8_t gauge_value;
+extern float gauge_timer;
+extern std::int32_t mask_frame, mask_row;
+extern float mask_timer;
+extern std::int32_t band_frame;
+extern key_latch analysis_space_latch;
 bool analysis_scene();
 void draw_gauge(int trait, int value);
 bool animate_gauge(int trait, int target);
