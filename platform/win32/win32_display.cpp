@@ -1,0 +1,349 @@
+// The display on DirectDraw: exclusive full screen at 640x480 with 16 bits per
+// pixel, a primary surface with one back buffer, picture surfaces loaded
+// through GDI, the keyed and stretched blits, surface locks and GDI text.
+//
+// The platform's opaque handles are the DirectDraw interfaces themselves:
+// plat_display is an IDirectDraw2, plat_surface an IDirectDrawSurface3.
+#include "platform/win32/win32.h"
+
+namespace shindan {
+
+namespace {
+
+constexpr DWORD display_width = 640;
+constexpr DWORD display_height = 480;
+constexpr DWORD display_bits = 16;
+constexpr LONG widest_picture = 640;
+
+IDirectDraw2* to_device(plat_display* device) {
+  return reinterpret_cast<IDirectDraw2*>(device);
+}
+IDirectDrawSurface3* to_surface(plat_surface* surface) {
+  return reinterpret_cast<IDirectDrawSurface3*>(surface);
+}
+plat_surface* from_surface(IDirectDrawSurface3* surface) {
+  return reinterpret_cast<plat_surface*>(surface);
+}
+
+RECT to_rect(const plat_rect& rect) {
+  return RECT{rect.left, rect.top, rect.right, rect.bottom};
+}
+
+bool is_inverted(const plat_rect& rect) {
+  return rect.right < rect.left || rect.bottom < rect.top;
+}
+bool is_empty(const plat_rect& rect) {
+  return rect.right <= rect.left || rect.bottom <= rect.top;
+}
+
+DDSURFACEDESC empty_surface_description() {
+  DDSURFACEDESC description = {};
+  description.dwSize = sizeof(description);
+  return description;
+}
+
+// Turns a first-version surface into the third-version interface the program
+// works with, dropping the first interface's reference either way.
+IDirectDrawSurface3* third_surface_interface(IDirectDrawSurface* surface) {
+  IDirectDrawSurface3* third = nullptr;
+  const HRESULT result = surface->QueryInterface(IID_IDirectDrawSurface3, reinterpret_cast<void**>(&third));
+  surface->Release();
+  return SUCCEEDED(result) ? third : nullptr;
+}
+
+}  // namespace
+
+BOOL WINAPI choose_display_device(GUID* guid, LPSTR, LPSTR, LPVOID context) {
+  IDirectDraw** chosen = static_cast<IDirectDraw**>(context);
+  IDirectDraw* device = nullptr;
+  if (FAILED(DirectDrawCreate(guid, &device, nullptr))) {
+    *chosen = nullptr;
+    return DDENUMRET_OK;
+  }
+  DDCAPS driver_caps = {};
+  driver_caps.dwSize = sizeof(driver_caps);
+  DDCAPS emulation_caps = {};
+  emulation_caps.dwSize = sizeof(emulation_caps);
+  const HRESULT result = device->GetCaps(&driver_caps, &emulation_caps);
+  if (SUCCEEDED(result) && (driver_caps.dwCaps & DDCAPS_3D) != 0 &&
+      (driver_caps.ddsCaps.dwCaps & DDSCAPS_TEXTURE) != 0) {
+    *chosen = device;
+    return DDENUMRET_CANCEL;
+  }
+  *chosen = nullptr;
+  device->Release();
+  return DDENUMRET_OK;
+}
+
+plat_display_stage plat_open_display(plat_window* window, plat_display_objects* objects) {
+  IDirectDraw* candidate = nullptr;
+  DirectDrawEnumerateA(choose_display_device, &candidate);
+  if (candidate == nullptr && FAILED(DirectDrawCreate(nullptr, &candidate, nullptr))) {
+    return plat_display_stage::no_device;
+  }
+  // Until the second interface is held, nobody else can reach the candidate,
+  // so it is released here on failure rather than leaked.
+  if (FAILED(candidate->SetCooperativeLevel(to_hwnd(window), DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE))) {
+    candidate->Release();
+    return plat_display_stage::no_exclusive_mode;
+  }
+  IDirectDraw2* device = nullptr;
+  const HRESULT query = candidate->QueryInterface(IID_IDirectDraw2, reinterpret_cast<void**>(&device));
+  candidate->Release();
+  if (FAILED(query)) {
+    return plat_display_stage::no_device_interface;
+  }
+  objects->device = reinterpret_cast<plat_display*>(device);
+
+  if (FAILED(device->SetDisplayMode(display_width, display_height, display_bits, 0, 0))) {
+    return plat_display_stage::no_display_mode;
+  }
+
+  DDSURFACEDESC description = empty_surface_description();
+  description.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
+  description.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_3DDEVICE;
+  description.dwBackBufferCount = 1;
+  IDirectDrawSurface* first = nullptr;
+  if (FAILED(device->CreateSurface(&description, &first, nullptr))) {
+    return plat_display_stage::no_primary_surface;
+  }
+  IDirectDrawSurface3* primary = third_surface_interface(first);
+  if (primary == nullptr) {
+    return plat_display_stage::no_surface_interface;
+  }
+  objects->primary_surface = from_surface(primary);
+
+  DDSCAPS back_caps = {};
+  back_caps.dwCaps = DDSCAPS_BACKBUFFER;
+  IDirectDrawSurface3* back = nullptr;
+  if (FAILED(primary->GetAttachedSurface(&back_caps, &back))) {
+    return plat_display_stage::no_back_buffer;
+  }
+  objects->back_buffer = from_surface(back);
+  return plat_display_stage::ready;
+}
+
+void plat_close_display(plat_window* window, plat_display_objects* objects) {
+  if (objects->device == nullptr) {
+    return;
+  }
+  if (objects->primary_surface != nullptr) {
+    to_surface(objects->primary_surface)->Release();
+    objects->primary_surface = nullptr;
+  }
+  // The back buffer belongs to the primary's flip chain and went with it.
+  objects->back_buffer = nullptr;
+  IDirectDraw2* device = to_device(objects->device);
+  device->RestoreDisplayMode();
+  device->SetCooperativeLevel(to_hwnd(window), DDSCL_NORMAL);
+  device->Release();
+  objects->device = nullptr;
+}
+
+void plat_flip_to_desktop(plat_display* device) {
+  if (device != nullptr) {
+    to_device(device)->FlipToGDISurface();
+  }
+}
+
+plat_surface* plat_load_picture(plat_display* device, const char* file_name) {
+  if (device == nullptr || file_name == nullptr) {
+    return nullptr;
+  }
+  const std::wstring wide_name = wide_from_sjis(file_name);
+  HBITMAP bitmap = static_cast<HBITMAP>(
+      LoadImageW(nullptr, wide_name.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+  if (bitmap == nullptr) {
+    return nullptr;
+  }
+  BITMAP info = {};
+  GetObjectA(bitmap, sizeof(info), &info);
+  // Sprite sheets are stacked vertically, so only the width is capped.
+  const LONG width = info.bmWidth <= widest_picture ? info.bmWidth : widest_picture;
+  const LONG height = info.bmHeight < 0 ? -info.bmHeight : info.bmHeight;
+
+  DDSURFACEDESC description = empty_surface_description();
+  description.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
+  description.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+  description.dwWidth = static_cast<DWORD>(width);
+  description.dwHeight = static_cast<DWORD>(height);
+  IDirectDrawSurface* first = nullptr;
+  if (width <= 0 || height <= 0 || FAILED(to_device(device)->CreateSurface(&description, &first, nullptr))) {
+    DeleteObject(bitmap);
+    return nullptr;
+  }
+  IDirectDrawSurface3* surface = third_surface_interface(first);
+  if (surface == nullptr) {
+    DeleteObject(bitmap);
+    return nullptr;
+  }
+
+  // GDI converts the bitmap's pixels to the surface's 16-bit format.
+  HDC memory = CreateCompatibleDC(nullptr);
+  HGDIOBJ previous = SelectObject(memory, bitmap);
+  HDC target = nullptr;
+  const bool copied = SUCCEEDED(surface->GetDC(&target));
+  if (copied) {
+    BitBlt(target, 0, 0, width, height, memory, 0, 0, SRCCOPY);
+    surface->ReleaseDC(target);
+  }
+  SelectObject(memory, previous);
+  DeleteDC(memory);
+  DeleteObject(bitmap);
+  if (!copied) {
+    // Without the copy the surface would show whatever its memory held.
+    surface->Release();
+    return nullptr;
+  }
+  return from_surface(surface);
+}
+
+void plat_release_surface(plat_surface* surface) {
+  if (surface != nullptr) {
+    to_surface(surface)->Release();
+  }
+}
+
+plat_result plat_surface_describe(plat_surface* surface, plat_surface_info* info) {
+  DDSURFACEDESC description = empty_surface_description();
+  const HRESULT result = to_surface(surface)->GetSurfaceDesc(&description);
+  if (FAILED(result)) {
+    return result;
+  }
+  info->width = description.dwWidth;
+  info->height = description.dwHeight;
+  info->pitch = description.lPitch;
+  info->bit_count = description.ddpfPixelFormat.dwRGBBitCount;
+  info->red_mask = description.ddpfPixelFormat.dwRBitMask;
+  info->green_mask = description.ddpfPixelFormat.dwGBitMask;
+  info->blue_mask = description.ddpfPixelFormat.dwBBitMask;
+  return plat_ok;
+}
+
+plat_result plat_restore_surface(plat_surface* surface) {
+  return to_surface(surface)->Restore();
+}
+
+plat_result plat_set_colour_key(plat_surface* surface, std::uint32_t raw_key) {
+  DDCOLORKEY key = {};
+  key.dwColorSpaceLowValue = raw_key;
+  key.dwColorSpaceHighValue = raw_key;
+  return to_surface(surface)->SetColorKey(DDCKEY_SRCBLT, &key);
+}
+
+bool plat_swap_first_pixel(plat_surface* surface, std::uint32_t colour, std::uint32_t* previous) {
+  HDC dc = nullptr;
+  if (FAILED(to_surface(surface)->GetDC(&dc))) {
+    return false;
+  }
+  *previous = GetPixel(dc, 0, 0);
+  SetPixel(dc, 0, 0, colour);
+  to_surface(surface)->ReleaseDC(dc);
+  return true;
+}
+
+bool plat_put_first_pixel(plat_surface* surface, std::uint32_t colour) {
+  HDC dc = nullptr;
+  if (FAILED(to_surface(surface)->GetDC(&dc))) {
+    return false;
+  }
+  SetPixel(dc, 0, 0, colour);
+  to_surface(surface)->ReleaseDC(dc);
+  return true;
+}
+
+plat_result plat_lock(plat_surface* surface, bool wait, plat_locked* locked) {
+  DDSURFACEDESC description = empty_surface_description();
+  const HRESULT result = to_surface(surface)->Lock(nullptr, &description, wait ? DDLOCK_WAIT : 0, nullptr);
+  if (FAILED(result)) {
+    return result;
+  }
+  locked->pixels = description.lpSurface;
+  locked->pitch = description.lPitch;
+  locked->width = description.dwWidth;
+  locked->height = description.dwHeight;
+  locked->bit_count = description.ddpfPixelFormat.dwRGBBitCount;
+  return plat_ok;
+}
+
+plat_result plat_unlock(plat_surface* surface) {
+  return to_surface(surface)->Unlock(nullptr);
+}
+
+plat_result plat_fill(plat_surface* surface, const plat_rect& rect, std::uint32_t raw_colour) {
+  DDBLTFX effects = {};
+  effects.dwSize = sizeof(effects);
+  effects.dwFillColor = raw_colour;
+  RECT target = to_rect(rect);
+  return to_surface(surface)->Blt(&target, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &effects);
+}
+
+plat_result plat_copy_keyed(plat_surface* target, std::int32_t x, std::int32_t y, plat_surface* source,
+                            const plat_rect& src_rect) {
+  // Drivers differ on empty rectangles (some answer an error, some take the
+  // whole surface); an empty region simply copies nothing.
+  if (is_inverted(src_rect) || x < 0 || y < 0) {
+    return plat_failed;
+  }
+  if (is_empty(src_rect)) {
+    return plat_ok;
+  }
+  RECT region = to_rect(src_rect);
+  return to_surface(target)->BltFast(static_cast<DWORD>(x), static_cast<DWORD>(y), to_surface(source), &region,
+                                     DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
+}
+
+plat_result plat_copy_keyed_stretched(plat_surface* target, const plat_rect& dst_rect, plat_surface* source,
+                                      const plat_rect& src_rect) {
+  if (is_inverted(dst_rect) || is_inverted(src_rect)) {
+    return plat_failed;
+  }
+  if (is_empty(dst_rect) || is_empty(src_rect)) {
+    return plat_ok;
+  }
+  RECT destination = to_rect(dst_rect);
+  RECT region = to_rect(src_rect);
+  return to_surface(target)->Blt(&destination, to_surface(source), &region, DDBLT_KEYSRC | DDBLT_WAIT, nullptr);
+}
+
+plat_result plat_present(plat_surface* primary, plat_surface* back_buffer, const plat_rect& screen) {
+  RECT region = to_rect(screen);
+  return to_surface(primary)->BltFast(0, 0, to_surface(back_buffer), &region, DDBLTFAST_WAIT);
+}
+
+// The face name and the text are Shift-JIS; the wide font and text functions
+// take them converted, so the face is found and the glyphs are right whatever
+// the machine's own code page is. A Japanese Windows draws the same as with
+// the ANSI functions.
+void plat_draw_text(plat_surface* surface, const plat_font_request& font, std::int32_t x, std::int32_t y,
+                    std::uint32_t colour, const char* text, std::uint32_t length) {
+  HDC dc = nullptr;
+  if (surface == nullptr || FAILED(to_surface(surface)->GetDC(&dc))) {
+    return;
+  }
+  LOGFONTW* description = static_cast<LOGFONTW*>(GlobalAlloc(GPTR, sizeof(LOGFONTW)));
+  if (description == nullptr) {
+    to_surface(surface)->ReleaseDC(dc);
+    return;
+  }
+  description->lfHeight = font.height;
+  description->lfWeight = font.weight;
+  description->lfCharSet = font.charset;
+  const std::wstring face = wide_from_sjis(font.face);
+  lstrcpynW(description->lfFaceName, face.c_str(), LF_FACESIZE);
+
+  HFONT created = CreateFontIndirectW(description);
+  HGDIOBJ previous = SelectObject(dc, created);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, colour);
+  const std::wstring wide_text = wide_from_sjis(text, static_cast<int>(length));
+  if (!wide_text.empty()) {
+    TextOutW(dc, x, y, wide_text.c_str(), static_cast<int>(wide_text.size()));
+  }
+  SelectObject(dc, previous);
+  DeleteObject(created);
+  to_surface(surface)->ReleaseDC(dc);
+  GlobalFree(description);
+}
+
+}  // namespace shindan
