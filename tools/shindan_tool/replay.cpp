@@ -1,0 +1,489 @@
+// Scripted replays on the headless platform. The game runs through the real
+// start-up, loop turns and window handlers; only the clock and the keys come
+// from the script, so the same script gives the same frames every time.
+#include "tools/shindan_tool/replay.h"
+
+#include <png.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+#include "app/frame.h"
+#include "app/shell.h"
+#include "app/transitions.h"
+#include "game/game.h"
+#include "gfx/gfx.h"
+#include "platform/common/sjis.h"
+#include "platform/headless/headless.h"
+#include "sound/sound.h"
+
+namespace shindan {
+
+namespace {
+
+// Every value the game starts a run with. A process that replays more than
+// once must not carry one run's state into the next.
+void restore_game_start_state() {
+  assets_loaded = 0;
+  game_initialised = 0;
+  title_active = question_active = analysis_active = 0;
+  title_step = analysis_step = 0;
+  shift_mode = 0;
+  round_number = 0;
+  first_test = 1;
+  pool_refilled = 0;
+  scene_fade = 0.0f;
+  scene_waiting = 0;
+  qdisp_active = question_shown = 0;
+  question_number = answer_cursor = 0;
+  std::memset(frame_time_text, 0, sizeof frame_time_text);
+
+  std::memset(trait_scores, 0, sizeof trait_scores);
+  std::memset(trait_labels, 0, sizeof trait_labels);
+  std::memset(result_text, 0, sizeof result_text);
+
+  title_zoom_frame = 0;
+  title_zoom_scale_x = title_zoom_scale_y = 0.0f;
+  title_space_latch = shift_latch = enter_latch = key_up;
+
+  std::memset(asked_questions, 0, sizeof asked_questions);
+  question_picture = 0;
+  need_new_question = 1;
+  answer_active = collect_active = end_sound_pending = 0;
+  drawn_index = 0;
+  up_latch = down_latch = confirm_latch = key_up;
+  background_frame = background_reverse = 0;
+  qdisp_frame = cursor_frame = collect_frame = 0;
+  background_timer = qdisp_timer = cursor_timer = collect_timer = 0.0f;
+
+  shown_set = 0;
+  gauge_value = 0;
+  gauge_timer = 0.0f;
+  mask_frame = mask_row = 0;
+  mask_timer = 0.0f;
+  band_frame = 0;
+  analysis_space_latch = key_up;
+
+  rand_state = 1;
+  last_tick = 0;
+  frame_seconds = 0.0f;
+  fade_elapsed = wait_elapsed = 0.0f;
+  music_playing = 0;
+}
+
+std::string utf8(const std::string& sjis) {
+  return sjis_to_utf8(sjis.data(), sjis.size());
+}
+
+// Which sound slot a recorded buffer belongs to; buffers are numbered as the
+// platform creates them, and only the first frame's loading creates any.
+int slot_of_buffer(replay_session* session, int buffer) {
+  if (session->buffer_slots.empty()) {
+    for (int slot = 0; slot < sound_slot_count; ++slot) {
+      if (sounds[slot] == nullptr)
+        continue;
+      const int number = headless::buffer_number(sounds[slot]);
+      if (number <= 0)
+        continue;
+      if (static_cast<std::size_t>(number) >= session->buffer_slots.size()) {
+        session->buffer_slots.resize(static_cast<std::size_t>(number) + 1, -1);
+      }
+      session->buffer_slots[static_cast<std::size_t>(number)] = slot;
+    }
+  }
+  if (buffer < 0 || static_cast<std::size_t>(buffer) >= session->buffer_slots.size())
+    return -1;
+  return session->buffer_slots[static_cast<std::size_t>(buffer)];
+}
+
+const char* sound_file_of_slot(int slot) {
+  for (const sound_asset& asset : sound_assets) {
+    if (asset.slot == slot)
+      return asset.file_name;
+  }
+  return "?";
+}
+
+// Adds what happened since the last look to the log, stamped with the frame
+// it happened in (or, for messages handled between frames, the frame before).
+// Within one frame the three kinds are listed one after another.
+void collect_events(replay_session* session) {
+  const auto& boxes = headless::message_boxes();
+  const auto& records = headless::sound_records();
+  const auto& commands = headless::music_commands();
+  if (!session->options.log) {
+    session->boxes_seen = boxes.size();
+    session->sounds_seen = records.size();
+    session->commands_seen = commands.size();
+    return;
+  }
+  const std::string stamp = "frame " + std::to_string(session->frames) + ": ";
+  for (; session->boxes_seen < boxes.size(); ++session->boxes_seen) {
+    const headless::message_box_record& box = boxes[session->boxes_seen];
+    session->log += stamp + "message [" + (box.has_caption ? utf8(box.caption) : std::string("(default)")) + "] " +
+                    utf8(box.text) + "\n";
+  }
+  for (; session->sounds_seen < records.size(); ++session->sounds_seen) {
+    const headless::sound_record& record = records[session->sounds_seen];
+    if (record.action != headless::sound_action::play)
+      continue;
+    const int slot = slot_of_buffer(session, record.buffer);
+    session->log += stamp + "sound " + std::to_string(slot) + " " + sound_file_of_slot(slot) + "\n";
+  }
+  for (; session->commands_seen < commands.size(); ++session->commands_seen) {
+    session->log += stamp + "mci " + commands[session->commands_seen] + "\n";
+  }
+}
+
+std::uint32_t widen(std::uint32_t value, int bits) {
+  return bits == 5 ? (value << 3) | (value >> 2) : (value << 2) | (value >> 4);
+}
+
+std::uint32_t pixel_rgb(std::uint16_t p, bool five_five_five) {
+  std::uint32_t r, g, b;
+  if (five_five_five) {
+    r = widen((p >> 10) & 31u, 5);
+    g = widen((p >> 5) & 31u, 5);
+  } else {
+    r = widen((p >> 11) & 31u, 5);
+    g = widen((p >> 5) & 63u, 6);
+  }
+  b = widen(p & 31u, 5);
+  return (r << 16) | (g << 8) | b;
+}
+
+}  // namespace
+
+bool replay_start(replay_session* session, const replay_options& options) {
+  *session = replay_session{};
+  session->options = options;
+  headless::reset();
+  headless::use_555(options.five_five_five);
+  headless::set_tick(0);
+  restore_game_start_state();
+  const start_result started = start_program();
+  collect_events(session);
+  session->running = started == start_result::quit;
+  return session->running;
+}
+
+bool replay_frame(replay_session* session) {
+  if (!session->running)
+    return false;
+  headless::set_tick(headless::tick() + session->options.frame_ms);
+  for (;;) {
+    const loop_turn turn = run_loop_turn();
+    if (turn == loop_turn::frame) {
+      ++session->frames;
+      collect_events(session);
+      return true;
+    }
+    collect_events(session);
+    if (turn == loop_turn::quit) {
+      session->running = false;
+      session->quit = true;
+      return false;
+    }
+  }
+}
+
+void replay_key(replay_session* session, int virtual_key, bool down) {
+  headless::set_key(virtual_key, down);
+  if (virtual_key == vk_escape && down && session->running)
+    headless::post_key_down(vk_escape);
+}
+
+void replay_finish(replay_session* session) {
+  if (!session->running)
+    return;
+  const bool logging = session->options.log;
+  session->options.log = false;
+  headless::post_close();
+  // The close tears down and destroys the window; its quit message follows.
+  for (int turns = 0; turns < 16; ++turns) {
+    const loop_turn turn = run_loop_turn();
+    collect_events(session);
+    if (turn == loop_turn::quit)
+      break;
+  }
+  session->options.log = logging;
+  session->running = false;
+}
+
+std::string replay_summary(const replay_session& session) {
+  std::string text = "frames: " + std::to_string(session.frames) + "\n";
+  for (int set = 0; set < 2; ++set) {
+    text += set == 0 ? "normal:" : "shift:";
+    for (int t = 0; t < trait_count; ++t)
+      text += " " + std::to_string(trait_scores[t][set]);
+    text += "\n";
+  }
+  text += "round: " + std::to_string(round_number) + "\n";
+  return text;
+}
+
+std::uint32_t screen_rgb(std::int32_t x, std::int32_t y, bool five_five_five) {
+  const std::vector<std::uint16_t>& pixels = headless::screen();
+  const std::size_t index = static_cast<std::size_t>(y) * screen_width + static_cast<std::size_t>(x);
+  if (x < 0 || y < 0 || x >= screen_width || y >= screen_height || index >= pixels.size())
+    return 0;
+  return pixel_rgb(pixels[index], five_five_five);
+}
+
+bool write_screen_png(const std::string& path, bool five_five_five) {
+  std::vector<png_byte> rgb(static_cast<std::size_t>(screen_width) * screen_height * 3);
+  for (std::int32_t y = 0; y < screen_height; ++y) {
+    for (std::int32_t x = 0; x < screen_width; ++x) {
+      const std::uint32_t c = screen_rgb(x, y, five_five_five);
+      png_byte* out = &rgb[(static_cast<std::size_t>(y) * screen_width + static_cast<std::size_t>(x)) * 3];
+      out[0] = static_cast<png_byte>(c >> 16);
+      out[1] = static_cast<png_byte>(c >> 8);
+      out[2] = static_cast<png_byte>(c);
+    }
+  }
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr)
+    return false;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+  if (png == nullptr || info == nullptr || setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, info != nullptr ? &info : nullptr);
+    std::fclose(file);
+    return false;
+  }
+  png_init_io(png, file);
+  png_set_IHDR(png, info, screen_width, screen_height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  for (std::int32_t y = 0; y < screen_height; ++y) {
+    png_write_row(png, &rgb[static_cast<std::size_t>(y) * screen_width * 3]);
+  }
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return std::fclose(file) == 0;
+}
+
+namespace {
+
+enum class command_kind : std::uint8_t {
+  frames,
+  down,
+  up,
+  tap,
+  ms,
+  until_title,
+  until_answering,
+  until_analysis,
+  shot
+};
+
+struct script_command {
+  int line = 0;
+  command_kind kind = command_kind::frames;
+  long long number = 0;  // frames, ms, step
+  int key = 0;
+  long long max = 10000;
+  std::string file;
+};
+
+bool parse_number(const std::string& word, long long low, long long high, long long* value) {
+  if (word.empty())
+    return false;
+  char* end = nullptr;
+  errno = 0;
+  const long long v = std::strtoll(word.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0' || v < low || v > high)
+    return false;
+  *value = v;
+  return true;
+}
+
+bool parse_key(const std::string& word, int* key) {
+  static const struct {
+    const char* name;
+    int key;
+  } keys[] = {{"space", vk_space}, {"shift", vk_shift}, {"enter", vk_enter},
+              {"up", vk_up},       {"down", vk_down},   {"esc", vk_escape}};
+  for (const auto& k : keys) {
+    if (word == k.name) {
+      *key = k.key;
+      return true;
+    }
+  }
+  return false;
+}
+
+// Reads one line's words into a command; on failure says why.
+bool parse_line(const std::vector<std::string>& w, script_command* c, std::string* why) {
+  const std::string& verb = w[0];
+  std::size_t used = 0;
+  if (verb == "frames" || verb == "ms") {
+    c->kind = verb == "frames" ? command_kind::frames : command_kind::ms;
+    if (w.size() < 2 || !parse_number(w[1], 0, 100000000, &c->number)) {
+      *why = verb + " needs a count";
+      return false;
+    }
+    used = 2;
+  } else if (verb == "down" || verb == "up" || verb == "tap") {
+    c->kind = verb == "down" ? command_kind::down : verb == "up" ? command_kind::up : command_kind::tap;
+    if (w.size() < 2 || !parse_key(w[1], &c->key)) {
+      *why = verb + " needs a key: space shift enter up down esc";
+      return false;
+    }
+    used = 2;
+  } else if (verb == "shot") {
+    c->kind = command_kind::shot;
+    if (w.size() < 2) {
+      *why = "shot needs a file name";
+      return false;
+    }
+    c->file = w[1];
+    used = 2;
+  } else if (verb == "until") {
+    if (w.size() >= 2 && w[1] == "answering") {
+      c->kind = command_kind::until_answering;
+      used = 2;
+    } else if (w.size() >= 3 && (w[1] == "title" || w[1] == "analysis")) {
+      c->kind = w[1] == "title" ? command_kind::until_title : command_kind::until_analysis;
+      if (!parse_number(w[2], 0, w[1] == "title" ? 17 : 24, &c->number)) {
+        *why = "until " + w[1] + " needs a step number";
+        return false;
+      }
+      used = 3;
+    } else {
+      *why = "until needs: title STEP, answering or analysis STEP";
+      return false;
+    }
+    if (w.size() >= used + 1 && w[used] == "max") {
+      if (w.size() < used + 2 || !parse_number(w[used + 1], 0, 100000000, &c->max)) {
+        *why = "max needs a frame count";
+        return false;
+      }
+      used += 2;
+    }
+  } else {
+    *why = "unknown command '" + verb + "'";
+    return false;
+  }
+  if (w.size() != used) {
+    *why = "unexpected '" + w[used] + "'";
+    return false;
+  }
+  return true;
+}
+
+bool until_reached(const script_command& c) {
+  switch (c.kind) {
+    case command_kind::until_title:
+      return title_active == 1 && title_step == c.number;
+    case command_kind::until_answering:
+      return question_active == 1 && answer_active == 1;
+    case command_kind::until_analysis:
+      return analysis_active == 1 && analysis_step == c.number;
+    default:
+      return true;
+  }
+}
+
+std::string line_error(int line, const std::string& why) {
+  return "line " + std::to_string(line) + ": " + why;
+}
+
+}  // namespace
+
+replay_result run_replay_script(const std::string& script, const replay_options& options) {
+  replay_result result;
+
+  // The whole script is read first, so a mistake is found before anything runs.
+  std::vector<script_command> commands;
+  std::istringstream lines(script);
+  std::string text;
+  for (int number = 1; std::getline(lines, text); ++number) {
+    const std::size_t hash = text.find('#');
+    if (hash != std::string::npos)
+      text.resize(hash);
+    std::istringstream words(text);
+    std::vector<std::string> w;
+    for (std::string word; words >> word;)
+      w.push_back(word);
+    if (w.empty())
+      continue;
+    script_command c;
+    c.line = number;
+    std::string why;
+    if (!parse_line(w, &c, &why)) {
+      result.status = 2;
+      result.error = line_error(number, why);
+      return result;
+    }
+    commands.push_back(c);
+  }
+
+  replay_session session;
+  if (!replay_start(&session, options)) {
+    result.status = 1;
+    result.output = session.log;
+    result.error = "the program did not start";
+    replay_finish(&session);
+    return result;
+  }
+
+  for (const script_command& c : commands) {
+    if (!session.running)
+      break;
+    switch (c.kind) {
+      case command_kind::frames:
+        for (long long i = 0; i < c.number && replay_frame(&session); ++i) {
+        }
+        break;
+      case command_kind::down:
+        replay_key(&session, c.key, true);
+        break;
+      case command_kind::up:
+        replay_key(&session, c.key, false);
+        break;
+      case command_kind::tap:
+        replay_key(&session, c.key, true);
+        if (replay_frame(&session)) {
+          replay_key(&session, c.key, false);
+          replay_frame(&session);
+        }
+        break;
+      case command_kind::ms:
+        session.options.frame_ms = static_cast<std::uint32_t>(c.number);
+        break;
+      case command_kind::until_title:
+      case command_kind::until_answering:
+      case command_kind::until_analysis: {
+        long long ran = 0;
+        while (session.running && !until_reached(c)) {
+          if (ran >= c.max) {
+            result.status = 2;
+            result.error = line_error(c.line, "not reached within " + std::to_string(c.max) + " frames");
+            break;
+          }
+          replay_frame(&session);
+          ++ran;
+        }
+        break;
+      }
+      case command_kind::shot:
+        if (!write_screen_png(c.file, options.five_five_five)) {
+          result.status = 2;
+          result.error = line_error(c.line, "cannot write " + c.file);
+        }
+        break;
+    }
+    if (result.status != 0)
+      break;
+  }
+
+  result.output = session.log + replay_summary(session);
+  replay_finish(&session);
+  return result;
+}
+
+}  // namespace shindan
