@@ -3,6 +3,7 @@
 // the program presented, played, sent and showed.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -30,6 +31,13 @@ void fail_display_at(plat_display_stage stage);
 void fail_sound_device(bool creation_fails, bool cooperation_fails);
 // Every surface reports loss (draws, locks, present) until it is restored.
 void lose_surfaces();
+// The next count locks answer plat_still_drawing when they do not wait, as
+// if a blit were still running (a waiting lock just succeeds).
+void still_drawing_locks(int count);
+// Surfaces made and not yet released (the screen, pictures, ...).
+std::size_t live_surface_count();
+// The next plat_create_window fails.
+void fail_window_creation(bool fails);
 
 // The last presented frame, 640 * 480 pixels in the display's layout, and
 // how many frames have been presented.

@@ -1,0 +1,374 @@
+// The drawing operations of platform.h on memory surfaces. They behave as
+// the game relies on DirectDraw to behave: keyed copies skip the key value,
+// stretched copies refuse rectangles that do not fit, lost surfaces answer
+// plat_surface_lost until restored, and nothing ever touches memory outside
+// a surface, whatever rectangle a caller passes.
+#include "platform/common/surface.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/common/sjis.h"
+
+namespace shindan {
+
+std::vector<plat_surface*> live_surfaces;
+int pending_blit_answers = 0;
+
+namespace {
+
+// A picture may be many screens tall, but not so big that holding it is a
+// danger in itself: 64 Mi pixels is far beyond any sprite sheet.
+constexpr std::uint64_t max_surface_pixels = 64u * 1024u * 1024u;
+
+// Why a surface cannot take part in a draw right now, or plat_ok.
+plat_result usable(const plat_surface* surface) {
+  if (surface->lost)
+    return plat_surface_lost;
+  if (surface->locked)
+    return plat_surface_busy;
+  return plat_ok;
+}
+
+bool inverted(const plat_rect& r) {
+  return r.right < r.left || r.bottom < r.top;
+}
+
+bool inside(const plat_rect& r, const plat_surface* s) {
+  return r.left >= 0 && r.top >= 0 && static_cast<std::int64_t>(r.right) <= s->width &&
+         static_cast<std::int64_t>(r.bottom) <= s->height;
+}
+
+// A copy of the pixels of rect, so that a surface can be drawn onto itself.
+std::vector<std::uint16_t> snapshot(plat_surface* s, const plat_rect& r) {
+  std::vector<std::uint16_t> out;
+  const auto w = static_cast<std::size_t>(r.right - r.left);
+  out.reserve(w * static_cast<std::size_t>(r.bottom - r.top));
+  for (std::int32_t y = r.top; y < r.bottom; ++y) {
+    const std::uint16_t* row = surface_row(s, static_cast<std::uint32_t>(y)) + r.left;
+    out.insert(out.end(), row, row + w);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::uint32_t red_mask_of(pixel_layout layout) {
+  return layout == pixel_layout::rgb565 ? 0xF800u : 0x7C00u;
+}
+std::uint32_t green_mask_of(pixel_layout layout) {
+  return layout == pixel_layout::rgb565 ? 0x07E0u : 0x03E0u;
+}
+std::uint32_t blue_mask_of(pixel_layout) {
+  return 0x001Fu;
+}
+
+std::uint16_t gdi_to_pixel(pixel_layout layout, std::uint32_t colour) {
+  const std::uint32_t r = colour & 0xFF, g = (colour >> 8) & 0xFF, b = (colour >> 16) & 0xFF;
+  if (layout == pixel_layout::rgb565)
+    return static_cast<std::uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
+  return static_cast<std::uint16_t>(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
+}
+
+std::uint32_t pixel_to_gdi(pixel_layout layout, std::uint16_t pixel) {
+  std::uint32_t r, g, b;
+  if (layout == pixel_layout::rgb565) {
+    r = ((pixel >> 11) & 0x1F) << 3;
+    g = ((pixel >> 5) & 0x3F) << 2;
+  } else {
+    r = ((pixel >> 10) & 0x1F) << 3;
+    g = ((pixel >> 5) & 0x1F) << 3;
+  }
+  b = (pixel & 0x1F) << 3;
+  return r | (g << 8) | (b << 16);
+}
+
+plat_surface* create_surface(pixel_layout layout, std::uint32_t width, std::uint32_t height) {
+  if (width == 0 || height == 0)
+    return nullptr;
+  if (static_cast<std::uint64_t>(width) * height > max_surface_pixels)
+    return nullptr;
+  auto* s = new plat_surface;
+  s->layout = layout;
+  s->width = width;
+  s->height = height;
+  s->pitch = static_cast<std::int32_t>((width * 2 + 3) & ~3u);
+  s->memory.assign(static_cast<std::size_t>(s->pitch / 2) * height, 0);
+  live_surfaces.push_back(s);
+  return s;
+}
+
+void lose_all_surfaces() {
+  for (plat_surface* s : live_surfaces)
+    s->lost = true;
+}
+
+void release_all_surfaces() {
+  for (plat_surface* s : live_surfaces)
+    delete s;
+  live_surfaces.clear();
+  pending_blit_answers = 0;
+}
+
+void plat_release_surface(plat_surface* surface) {
+  auto it = std::find(live_surfaces.begin(), live_surfaces.end(), surface);
+  if (it == live_surfaces.end())
+    return;  // null or already gone: never free twice
+  live_surfaces.erase(it);
+  for (plat_surface* s : live_surfaces)
+    if (s->attached == surface)
+      s->attached = nullptr;
+  plat_surface* attached = surface->attached;
+  delete surface;
+  // The back buffer goes down with its primary.
+  plat_release_surface(attached);
+}
+
+plat_surface* plat_load_picture(plat_display* device, const char* file_name) {
+  if (!device)
+    return nullptr;
+  decoded_picture picture;
+  std::string path;
+  if (!sjis_path(file_name, &path))
+    return nullptr;
+  if (!decode_bmp_file(path.c_str(), device->layout, &picture, nullptr))
+    return nullptr;
+  if (picture.pixels.size() != static_cast<std::size_t>(picture.width) * picture.height)
+    return nullptr;
+  plat_surface* s = create_surface(device->layout, picture.width, picture.height);
+  if (!s)
+    return nullptr;
+  for (std::uint32_t y = 0; y < s->height; ++y)
+    std::memcpy(surface_row(s, y), picture.pixels.data() + static_cast<std::size_t>(y) * s->width, s->width * 2u);
+  return s;
+}
+
+plat_result plat_surface_describe(plat_surface* surface, plat_surface_info* info) {
+  if (!surface || !info)
+    return plat_failed;
+  info->width = surface->width;
+  info->height = surface->height;
+  info->pitch = surface->pitch;
+  info->bit_count = 16;
+  info->red_mask = red_mask_of(surface->layout);
+  info->green_mask = green_mask_of(surface->layout);
+  info->blue_mask = blue_mask_of(surface->layout);
+  return plat_ok;
+}
+
+plat_result plat_restore_surface(plat_surface* surface) {
+  if (!surface)
+    return plat_failed;
+  if (surface->locked)
+    return plat_surface_busy;
+  // Memory comes back, its contents do not: the caller must draw again.
+  if (surface->lost) {
+    std::fill(surface->memory.begin(), surface->memory.end(), restored_garbage);
+    surface->lost = false;
+  }
+  // Restoring a primary restores the back buffer made with it.
+  if (surface->attached)
+    return plat_restore_surface(surface->attached);
+  return plat_ok;
+}
+
+plat_result plat_set_colour_key(plat_surface* surface, std::uint32_t raw_key) {
+  if (!surface)
+    return plat_failed;
+  surface->has_colour_key = true;
+  surface->colour_key = raw_key;
+  return plat_ok;
+}
+
+bool plat_swap_first_pixel(plat_surface* surface, std::uint32_t colour, std::uint32_t* previous) {
+  if (!surface || usable(surface) != plat_ok)
+    return false;
+  std::uint16_t* first = surface->memory.data();
+  if (previous)
+    *previous = pixel_to_gdi(surface->layout, *first);
+  *first = gdi_to_pixel(surface->layout, colour);
+  return true;
+}
+
+bool plat_put_first_pixel(plat_surface* surface, std::uint32_t colour) {
+  if (!surface || usable(surface) != plat_ok)
+    return false;
+  surface->memory[0] = gdi_to_pixel(surface->layout, colour);
+  return true;
+}
+
+plat_result plat_lock(plat_surface* surface, bool wait, plat_locked* locked) {
+  if (!surface || !locked)
+    return plat_failed;
+  if (surface->lost)
+    return plat_surface_lost;
+  if (surface->locked)
+    return plat_surface_busy;
+  if (pending_blit_answers > 0) {
+    // The pending blit finishes either way; only a caller that did not ask
+    // to wait hears about it.
+    --pending_blit_answers;
+    if (!wait)
+      return plat_still_drawing;
+    pending_blit_answers = 0;
+  }
+  surface->locked = true;
+  locked->pixels = surface->memory.data();
+  locked->pitch = surface->pitch;
+  locked->width = surface->width;
+  locked->height = surface->height;
+  locked->bit_count = 16;
+  return plat_ok;
+}
+
+plat_result plat_unlock(plat_surface* surface) {
+  if (!surface)
+    return plat_failed;
+  if (!surface->locked)
+    return plat_not_locked;
+  surface->locked = false;
+  return plat_ok;
+}
+
+plat_result plat_fill(plat_surface* surface, const plat_rect& rect, std::uint32_t raw_colour) {
+  if (!surface)
+    return plat_failed;
+  if (plat_result r = usable(surface); r != plat_ok)
+    return r;
+  if (inverted(rect))
+    return plat_invalid_rect;
+  const std::int64_t left = std::max<std::int64_t>(rect.left, 0);
+  const std::int64_t top = std::max<std::int64_t>(rect.top, 0);
+  const std::int64_t right = std::min<std::int64_t>(rect.right, surface->width);
+  const std::int64_t bottom = std::min<std::int64_t>(rect.bottom, surface->height);
+  const auto value = static_cast<std::uint16_t>(raw_colour);
+  for (std::int64_t y = top; y < bottom; ++y) {
+    std::uint16_t* row = surface_row(surface, static_cast<std::uint32_t>(y));
+    for (std::int64_t x = left; x < right; ++x)
+      row[x] = value;
+  }
+  return plat_ok;
+}
+
+plat_result plat_copy_keyed(plat_surface* target, std::int32_t x, std::int32_t y, plat_surface* source,
+                            const plat_rect& src_rect) {
+  if (!target || !source)
+    return plat_failed;
+  if (plat_result r = usable(target); r != plat_ok)
+    return r;
+  if (plat_result r = usable(source); r != plat_ok)
+    return r;
+  if (inverted(src_rect))
+    return plat_invalid_rect;
+
+  // Clip the source rectangle to the source, then the placed rectangle to
+  // the target; each cut on one side moves the other with it.
+  std::int64_t sl = src_rect.left, st = src_rect.top, sr = src_rect.right, sb = src_rect.bottom;
+  std::int64_t dx = x, dy = y;
+  if (sl < 0) {
+    dx -= sl;
+    sl = 0;
+  }
+  if (st < 0) {
+    dy -= st;
+    st = 0;
+  }
+  sr = std::min<std::int64_t>(sr, source->width);
+  sb = std::min<std::int64_t>(sb, source->height);
+  if (dx < 0) {
+    sl -= dx;
+    dx = 0;
+  }
+  if (dy < 0) {
+    st -= dy;
+    dy = 0;
+  }
+  sr = std::min<std::int64_t>(sr, sl + (static_cast<std::int64_t>(target->width) - dx));
+  sb = std::min<std::int64_t>(sb, st + (static_cast<std::int64_t>(target->height) - dy));
+  if (sr <= sl || sb <= st)
+    return plat_ok;  // nothing of it is on both surfaces
+
+  const plat_rect clipped{static_cast<std::int32_t>(sl), static_cast<std::int32_t>(st), static_cast<std::int32_t>(sr),
+                          static_cast<std::int32_t>(sb)};
+  const auto w = static_cast<std::size_t>(sr - sl);
+  const auto h = static_cast<std::size_t>(sb - st);
+  std::vector<std::uint16_t> own;
+  if (source == target)
+    own = snapshot(source, clipped);
+  const bool keyed = source->has_colour_key;
+  const std::uint32_t key = source->colour_key;
+  for (std::size_t row = 0; row < h; ++row) {
+    const std::uint16_t* from =
+        own.empty() ? surface_row(source, static_cast<std::uint32_t>(st + row)) + sl : own.data() + row * w;
+    std::uint16_t* to = surface_row(target, static_cast<std::uint32_t>(dy + row)) + dx;
+    for (std::size_t col = 0; col < w; ++col) {
+      if (keyed && from[col] == key)
+        continue;
+      to[col] = from[col];
+    }
+  }
+  return plat_ok;
+}
+
+plat_result plat_copy_keyed_stretched(plat_surface* target, const plat_rect& dst_rect, plat_surface* source,
+                                      const plat_rect& src_rect) {
+  if (!target || !source)
+    return plat_failed;
+  if (plat_result r = usable(target); r != plat_ok)
+    return r;
+  if (plat_result r = usable(source); r != plat_ok)
+    return r;
+  if (inverted(dst_rect) || inverted(src_rect))
+    return plat_invalid_rect;
+  if (!inside(src_rect, source) || !inside(dst_rect, target))
+    return plat_invalid_rect;
+
+  const std::int64_t dw = static_cast<std::int64_t>(dst_rect.right) - dst_rect.left;
+  const std::int64_t dh = static_cast<std::int64_t>(dst_rect.bottom) - dst_rect.top;
+  const std::int64_t sw = static_cast<std::int64_t>(src_rect.right) - src_rect.left;
+  const std::int64_t sh = static_cast<std::int64_t>(src_rect.bottom) - src_rect.top;
+  if (dw == 0 || dh == 0 || sw == 0 || sh == 0)
+    return plat_ok;
+
+  std::vector<std::uint16_t> own;
+  if (source == target)
+    own = snapshot(source, src_rect);
+  const bool keyed = source->has_colour_key;
+  const std::uint32_t key = source->colour_key;
+  // Nearest pixel: each target pixel takes the source pixel under its centre.
+  std::vector<std::int64_t> column(static_cast<std::size_t>(dw));
+  for (std::int64_t i = 0; i < dw; ++i)
+    column[static_cast<std::size_t>(i)] = (2 * i + 1) * sw / (2 * dw);
+  for (std::int64_t j = 0; j < dh; ++j) {
+    const std::int64_t sy = (2 * j + 1) * sh / (2 * dh);
+    const std::uint16_t* from = own.empty()
+                                    ? surface_row(source, static_cast<std::uint32_t>(src_rect.top + sy)) + src_rect.left
+                                    : own.data() + sy * sw;
+    std::uint16_t* to = surface_row(target, static_cast<std::uint32_t>(dst_rect.top + j)) + dst_rect.left;
+    for (std::int64_t i = 0; i < dw; ++i) {
+      const std::uint16_t p = from[column[static_cast<std::size_t>(i)]];
+      if (keyed && p == key)
+        continue;
+      to[i] = p;
+    }
+  }
+  return plat_ok;
+}
+
+plat_result present_copy(plat_surface* primary, plat_surface* back_buffer, const plat_rect& screen) {
+  if (!primary || !back_buffer)
+    return plat_failed;
+  if (plat_result r = usable(primary); r != plat_ok)
+    return r;
+  if (plat_result r = usable(back_buffer); r != plat_ok)
+    return r;
+  if (inverted(screen) || !inside(screen, primary) || !inside(screen, back_buffer))
+    return plat_invalid_rect;
+  const auto w = static_cast<std::size_t>(screen.right - screen.left);
+  for (std::int32_t y = screen.top; y < screen.bottom; ++y)
+    std::memcpy(surface_row(primary, static_cast<std::uint32_t>(y)) + screen.left,
+                surface_row(back_buffer, static_cast<std::uint32_t>(y)) + screen.left, w * 2);
+  return plat_ok;
+}
+
+}  // namespace shindan

@@ -1,0 +1,73 @@
+// Memory surfaces: the display, the back buffer and pictures held as plain
+// 16-bit pixel arrays, for the backends that have no DirectDraw underneath.
+// Each backend keeps these records; the common code implements the drawing
+// operations of platform.h on them.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/common/bmp_decode.h"
+#include "platform/platform.h"
+
+namespace shindan {
+
+// Answers a blit or lock gets while another lock holds the surface.
+constexpr plat_result plat_surface_busy = static_cast<plat_result>(0x887601AEu);
+// A rectangle that is inverted or reaches outside its surface.
+constexpr plat_result plat_invalid_rect = static_cast<plat_result>(0x88760096u);
+// Unlock of a surface that is not locked.
+constexpr plat_result plat_not_locked = static_cast<plat_result>(0x887601CCu);
+
+// What a restored surface holds until the program draws it again: a loud
+// magenta in either layout, so a missing repaint shows.
+constexpr std::uint16_t restored_garbage = 0xF81F;
+
+struct plat_display {
+  pixel_layout layout = pixel_layout::rgb565;
+};
+
+struct plat_surface {
+  pixel_layout layout = pixel_layout::rgb565;
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  std::int32_t pitch = 0;             // bytes per row, a multiple of 4
+  std::vector<std::uint16_t> memory;  // (pitch / 2) * height pixels
+  bool has_colour_key = false;
+  std::uint32_t colour_key = 0;  // raw pixel value
+  bool locked = false;
+  bool lost = false;
+  bool primary = false;
+  plat_surface* attached = nullptr;  // the primary's back buffer
+};
+
+// Every surface alive, so that a loss can reach them all at once.
+extern std::vector<plat_surface*> live_surfaces;
+// Locks without waiting answer plat_still_drawing this many more times, as
+// if a blit were still running on the card.
+extern int pending_blit_answers;
+
+// A surface of the given size, filled with black, entered in live_surfaces.
+// Null when the size is zero or too large to hold.
+plat_surface* create_surface(pixel_layout layout, std::uint32_t width, std::uint32_t height);
+// Every live surface loses its memory until it is restored.
+void lose_all_surfaces();
+// Frees every live surface (for backends that reset between runs).
+void release_all_surfaces();
+
+std::uint32_t red_mask_of(pixel_layout layout);
+std::uint32_t green_mask_of(pixel_layout layout);
+std::uint32_t blue_mask_of(pixel_layout layout);
+// GDI colour 0x00BBGGRR to a pixel, keeping the top bits of each channel.
+std::uint16_t gdi_to_pixel(pixel_layout layout, std::uint32_t colour);
+// A pixel back to a GDI colour, the channels moved up with zero low bits.
+std::uint32_t pixel_to_gdi(pixel_layout layout, std::uint16_t pixel);
+
+inline std::uint16_t* surface_row(plat_surface* surface, std::uint32_t y) {
+  return surface->memory.data() + static_cast<std::size_t>(y) * (static_cast<std::uint32_t>(surface->pitch) / 2);
+}
+
+// The copy plat_present makes: screen of back_buffer onto the primary.
+plat_result present_copy(plat_surface* primary, plat_surface* back_buffer, const plat_rect& screen);
+
+}  // namespace shindan

@@ -1,0 +1,11 @@
+// Text through FreeType for the backends without GDI.
+#pragma once
+
+namespace shindan {
+
+// Chooses the font file text is drawn with from the next draw on (the
+// Mincho face by default) and drops the face loaded so far. A file that
+// cannot be read makes text draw nothing.
+void use_text_font(const char* path);
+
+}  // namespace shindan
