@@ -76,9 +76,7 @@ void draw_image(std::int32_t x, std::int32_t y, image_slot* slot, std::int32_t l
   if (r < l || b < t) {
     return;
   }
-  if (!fits_int32(l) || !fits_int32(t) || !fits_int32(r) || !fits_int32(b)) {
-    return;
-  }
+  // What is left lies within the given region, so it fits 32 bits again.
   const plat_rect source{static_cast<std::int32_t>(l), static_cast<std::int32_t>(t), static_cast<std::int32_t>(r),
                          static_cast<std::int32_t>(b)};
   if (plat_copy_keyed(display.back_buffer, static_cast<std::int32_t>(dx), static_cast<std::int32_t>(dy), slot->surface,
@@ -166,7 +164,7 @@ bool clip_to_screen(std::int32_t* x, std::int32_t* y, plat_rect* out, std::int32
   if (left > right || top > bottom) {
     return false;
   }
-  // Wide arithmetic: a region of more than 2^31 pixels must not wrap.
+  // Wide arithmetic: 640 - w and the cut edges must not wrap for wide regions.
   std::int64_t px = *x, py = *y;
   std::int64_t l = left, t = top, r = right, b = bottom;
   const std::int64_t w = r - l;
@@ -191,11 +189,8 @@ bool clip_to_screen(std::int32_t* x, std::int32_t* y, plat_rect* out, std::int32
     t = py < -h ? static_cast<std::int64_t>(bottom) : top - py;
     py = 0;
   }
-  // Only reachable with regions far larger than any picture: refuse them
-  // rather than hand back wrapped coordinates.
-  if (!fits_int32(l) || !fits_int32(t) || !fits_int32(r) || !fits_int32(b)) {
-    return false;
-  }
+  // Every cut edge lies between left and right (top and bottom), so the
+  // results fit the 32-bit fields again.
   *x = static_cast<std::int32_t>(px);
   *y = static_cast<std::int32_t>(py);
   *out = plat_rect{static_cast<std::int32_t>(l), static_cast<std::int32_t>(t), static_cast<std::int32_t>(r),

@@ -1,0 +1,245 @@
+// Pixel format, translucent and additive drawing, and the noise fill, in
+// both 16-bit layouts.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "app/shell.h"
+#include "platform/headless/headless.h"
+#include "support.h"
+
+namespace shindan {
+namespace {
+
+// One picture of a single raw pixel value with a black border column, drawn
+// over a back buffer of another single value.
+void prepare(image_slot* slot, std::uint16_t picture, std::uint16_t background) {
+  test::load_plain_picture(slot, "blend.bmp", 5, 3, 0xFFFFFF);
+  test::paint(slot->surface, [picture](int x, int) { return x == 4 ? std::uint16_t{0} : picture; });
+  test::paint(display.back_buffer, [background](int, int) { return background; });
+}
+
+std::uint16_t translucent_over(std::uint16_t picture, std::uint16_t background, float transparency) {
+  prepare(&images[0], picture, background);
+  EXPECT_TRUE(draw_image_translucent(10, 20, transparency, &images[0], 0, 0, 5, 3));
+  const auto pixels = headless::back_buffer_pixels();
+  // The black column is skipped; nothing outside the region is touched.
+  EXPECT_EQ(test::at(pixels, 14, 20), background);
+  EXPECT_EQ(test::at(pixels, 9, 20), background);
+  EXPECT_EQ(test::at(pixels, 10, 23), background);
+  return test::at(pixels, 12, 21);
+}
+
+std::uint16_t additive_over(std::uint16_t picture, std::uint16_t background) {
+  prepare(&images[0], picture, background);
+  EXPECT_TRUE(draw_image_additive(10, 20, &images[0], 0, 0, 5, 3));
+  const auto pixels = headless::back_buffer_pixels();
+  EXPECT_EQ(test::at(pixels, 14, 20), background);
+  EXPECT_EQ(test::at(pixels, 15, 20), background);
+  return test::at(pixels, 10, 22);
+}
+
+TEST(read_pixel_format, both_layouts) {
+  test::open_display(false);
+  EXPECT_EQ(pixel_format.red_mask, 0xF800);
+  EXPECT_EQ(pixel_format.green_mask, 0x07E0);
+  EXPECT_EQ(pixel_format.blue_mask, 0x001F);
+  EXPECT_EQ(pixel_format.red_shift, 11);
+  EXPECT_EQ(pixel_format.green_shift, 5);
+  EXPECT_EQ(pixel_format.blue_shift, 0);
+  EXPECT_EQ(pixel_format.red_per_blue, 1);
+  EXPECT_EQ(pixel_format.green_per_blue, 2);
+  EXPECT_EQ(pixel_format.pitch, 1280);
+  test::close_everything();
+
+  test::open_display(true);
+  EXPECT_EQ(pixel_format.red_mask, 0x7C00);
+  EXPECT_EQ(pixel_format.green_mask, 0x03E0);
+  EXPECT_EQ(pixel_format.red_shift, 10);
+  EXPECT_EQ(pixel_format.green_shift, 5);
+  EXPECT_EQ(pixel_format.blue_shift, 0);
+  EXPECT_EQ(pixel_format.red_per_blue, 1);
+  EXPECT_EQ(pixel_format.green_per_blue, 1);
+  test::close_everything();
+}
+
+TEST(read_pixel_format, missing_masks_end_with_zero_shifts) {
+  headless::reset();
+  display = display_record{};
+  pixel_format = pixel_format_record{0xFFFF, 0xFFFF, 0xFFFF, 7, 3, 3, 3, 9, 9};
+  read_pixel_format();  // no back buffer: every mask reads 0
+  EXPECT_EQ(pixel_format.red_mask, 0);
+  EXPECT_EQ(pixel_format.red_shift, 0);
+  EXPECT_EQ(pixel_format.green_shift, 0);
+  EXPECT_EQ(pixel_format.blue_shift, 0);
+  EXPECT_EQ(pixel_format.red_per_blue, 0);
+  EXPECT_EQ(pixel_format.green_per_blue, 0);
+}
+
+TEST(draw_image_translucent, five_six_five) {
+  test::open_display(false);
+  EXPECT_EQ(translucent_over(0xFFFF, 0x0000, 0.5f), 0x7BEF);
+  EXPECT_EQ(translucent_over(0xF800, 0x0000, 0.5f), 15 << 11);  // truncated, not rounded
+  EXPECT_EQ(translucent_over(0x1234, 0xABCD, 0.0f), 0x1234);
+  EXPECT_EQ(translucent_over(0x1234, 0xABCD, 1.0f), 0xABCD);
+  EXPECT_EQ(translucent_over(0x1234, 0xABCD, 1.5f), 0xABCD);
+  EXPECT_EQ(translucent_over(0x1234, 0xABCD, -0.2f), 0x1234);
+  // A quarter of the way: each channel is dc * 0.25 + sc * 0.75, truncated.
+  // red 21/1, green 30/17, blue 13/20.
+  EXPECT_EQ(translucent_over(0x0A34, 0xABCD, 0.25f), (6 << 11) | (20 << 5) | 18);
+  EXPECT_EQ(translucent_over(0x1234, 0xABCD, std::numeric_limits<float>::quiet_NaN()), 0xABCD);
+  test::close_everything();
+}
+
+TEST(draw_image_translucent, five_five_five) {
+  test::open_display(true);
+  EXPECT_EQ(translucent_over(0x7FFF, 0x0000, 0.5f), 0x3DEF);
+  EXPECT_EQ(translucent_over(0x7C00, 0x03E0, 0.5f), (15 << 10) | (15 << 5));
+  EXPECT_EQ(translucent_over(0x1234, 0x2BCD, 1.5f), 0x2BCD);
+  EXPECT_EQ(translucent_over(0x1234, 0x2BCD, -0.2f), 0x1234);
+  test::close_everything();
+}
+
+TEST(draw_image_additive, saturates_each_channel_alone) {
+  test::open_display(false);
+  EXPECT_EQ(additive_over(0x8410, 0x8410), 0xFFFF);
+  EXPECT_EQ(additive_over(0x0841, 0x0841), 0x1082);
+  EXPECT_EQ(additive_over(0x001F, 0x0001), 0x001F);  // blue full, green untouched
+  EXPECT_EQ(additive_over(0x07E0, 0x0020), 0x07E0);  // green full, red untouched
+  test::close_everything();
+
+  test::open_display(true);
+  EXPECT_EQ(additive_over(0x4210, 0x4210), 0x7FFF);
+  EXPECT_EQ(additive_over(0x0421, 0x0421), 0x0842);
+  EXPECT_EQ(additive_over(0x03E0, 0x0020), 0x03E0);
+  test::close_everything();
+}
+
+TEST(picture_blends, regions_over_the_screen_edge_keep_rows_aligned) {
+  test::open_display();
+  test::load_plain_picture(&images[1], "edge.bmp", 64, 8, 0xFFFFFF);
+  test::paint(images[1].surface, [](int x, int y) { return static_cast<std::uint16_t>(1 + x + 64 * y); });
+  ASSERT_TRUE(draw_image_translucent(600, 476, 0.0f, &images[1], 0, 0, 64, 8));
+  auto pixels = headless::back_buffer_pixels();
+  for (int y = 476; y < 480; ++y) {
+    for (int x = 600; x < 640; ++x) {
+      ASSERT_EQ(test::at(pixels, x, y), 1 + (x - 600) + 64 * (y - 476)) << x << "," << y;
+    }
+  }
+  clear_back_buffer();
+  ASSERT_TRUE(draw_image_additive(-10, -5, &images[1], 0, 0, 64, 8));
+  pixels = headless::back_buffer_pixels();
+  EXPECT_EQ(test::at(pixels, 0, 0), 1 + 10 + 64 * 5);
+  EXPECT_EQ(test::at(pixels, 53, 2), 1 + 63 + 64 * 7);
+  EXPECT_EQ(test::at(pixels, 54, 2), 0);
+  EXPECT_EQ(test::at(pixels, 0, 3), 0);
+  test::close_everything();
+}
+
+TEST(picture_blends, regions_outside_the_picture_are_never_read) {
+  test::open_display();
+  test::load_plain_picture(&images[2], "small.bmp", 4, 4, 0xFFFFFF);
+  const auto untouched = headless::back_buffer_pixels();
+
+  // Larger than the picture: only its own 4x4 pixels arrive.
+  ASSERT_TRUE(draw_image_additive(10, 10, &images[2], 0, 0, 600, 400));
+  auto pixels = headless::back_buffer_pixels();
+  int lit = 0;
+  for (std::uint16_t pixel : pixels) {
+    lit += pixel != 0;
+  }
+  EXPECT_EQ(lit, 16);
+  EXPECT_EQ(test::at(pixels, 13, 13), 0xFFFF);
+
+  // Starting before the picture: its first pixel lands where it belongs.
+  clear_back_buffer();
+  ASSERT_TRUE(draw_image_translucent(10, 10, 0.0f, &images[2], -5, -5, 4, 4));
+  pixels = headless::back_buffer_pixels();
+  EXPECT_EQ(test::at(pixels, 15, 15), 0xFFFF);
+  EXPECT_EQ(test::at(pixels, 14, 15), 0);
+  EXPECT_EQ(test::at(pixels, 18, 18), 0xFFFF);
+  EXPECT_EQ(test::at(pixels, 19, 19), 0);
+
+  // Wholly beside the picture: drawn as nothing.
+  clear_back_buffer();
+  EXPECT_TRUE(draw_image_additive(0, 0, &images[2], 100, 100, 300, 300));
+  EXPECT_TRUE(draw_image_translucent(0, 0, 0.0f, &images[2], -300, -300, -100, -100));
+  EXPECT_EQ(headless::back_buffer_pixels(), untouched);
+  test::close_everything();
+}
+
+TEST(picture_blends, refusals_draw_nothing) {
+  test::open_display();
+  test::load_plain_picture(&images[3], "r.bmp", 4, 4, 0xFFFFFF);
+  EXPECT_FALSE(draw_image_additive(0, 0, &images[3], 4, 0, 0, 4));
+  EXPECT_FALSE(draw_image_translucent(0, 0, 0.0f, &images[3], 0, 4, 4, 0));
+  EXPECT_FALSE(draw_image_additive(0, 0, &images[60], 0, 0, 4, 4));
+  EXPECT_FALSE(draw_image_translucent(0, 0, 0.0f, &images[60], 0, 0, 4, 4));
+  // Entirely off the screen still counts as drawn: the region is merely empty.
+  EXPECT_TRUE(draw_image_additive(700, 0, &images[3], 0, 0, 4, 4));
+  headless::lose_surfaces();
+  EXPECT_FALSE(draw_image_additive(0, 0, &images[3], 0, 0, 4, 4));
+  EXPECT_FALSE(fill_noise(0, 0, 10, 10));
+  test::close_everything();
+}
+
+// The grey levels fill_noise draws for the next count values of the
+// generator, from a copy of its state.
+std::vector<std::uint16_t> expected_noise(std::uint32_t state, int count, bool five_five_five) {
+  std::vector<std::uint16_t> greys;
+  for (int i = 0; i < count; ++i) {
+    const int v = test::next_rand(&state) % 32;
+    greys.push_back(
+        static_cast<std::uint16_t>(five_five_five ? (v << 10) | (v << 5) | v : (v << 11) | ((2 * v) << 5) | v));
+  }
+  return greys;
+}
+
+TEST(fill_noise, clipped_strip_takes_one_value_per_pixel) {
+  for (bool five_five_five : {false, true}) {
+    SCOPED_TRACE(five_five_five ? "5-5-5" : "5-6-5");
+    test::open_display(five_five_five);
+    rand_state = 12345;
+    const auto greys = expected_noise(rand_state, 400, five_five_five);
+    std::uint32_t after = 12345;
+    for (int i = 0; i < 400; ++i) {
+      test::next_rand(&after);
+    }
+
+    ASSERT_TRUE(fill_noise(600, 0, 100, 10));
+    EXPECT_EQ(rand_state, after);
+    const auto pixels = headless::back_buffer_pixels();
+    for (int y = 0; y < 10; ++y) {
+      for (int x = 600; x < 640; ++x) {
+        ASSERT_EQ(test::at(pixels, x, y), greys[static_cast<std::size_t>(y * 40 + (x - 600))]) << x << "," << y;
+      }
+    }
+    EXPECT_EQ(test::at(pixels, 599, 0), 0);
+    EXPECT_EQ(test::at(pixels, 600, 10), 0);
+    test::close_everything();
+  }
+}
+
+TEST(fill_noise, start_off_the_screen_or_empty_size_takes_no_values) {
+  test::open_display();
+  rand_state = 777;
+  EXPECT_FALSE(fill_noise(640, 0, 10, 10));
+  EXPECT_FALSE(fill_noise(0, 480, 10, 10));
+  EXPECT_FALSE(fill_noise(-1, 0, 10, 10));
+  EXPECT_FALSE(fill_noise(0, -1, 10, 10));
+  EXPECT_TRUE(fill_noise(10, 10, 0, 10));
+  EXPECT_TRUE(fill_noise(10, 10, -5, 10));
+  EXPECT_TRUE(fill_noise(10, 10, 10, std::numeric_limits<std::int32_t>::min()));
+  EXPECT_EQ(rand_state, 777u);
+  // Sizes too large to add to the start are cut to the screen.
+  EXPECT_TRUE(fill_noise(639, 479, std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::max()));
+  std::uint32_t one_step = 777;
+  test::next_rand(&one_step);
+  EXPECT_EQ(rand_state, one_step);
+  test::close_everything();
+}
+
+}  // namespace
+}  // namespace shindan

@@ -1,0 +1,250 @@
+// Keyed blits and their clipping against the 640x480 screen, and the
+// repair of pictures whose surface was lost.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "platform/headless/headless.h"
+#include "support.h"
+
+namespace shindan {
+namespace {
+
+// A picture whose every pixel tells where it came from (never black).
+std::uint16_t marker(int x, int y) {
+  return static_cast<std::uint16_t>(((x * 7 + y * 131) & 0xFFFF) | 1);
+}
+
+void load_marked_picture(image_slot* slot, int width, int height) {
+  test::load_plain_picture(slot, "marked.bmp", width, height, 0xFFFFFF);
+  test::paint(slot->surface, marker);
+}
+
+// Pixels of the back buffer that are not black, as a bounding box.
+struct drawn_area {
+  int count = 0;
+  int left = screen_width, top = screen_height, right = 0, bottom = 0;
+};
+
+drawn_area drawn(const std::vector<std::uint16_t>& pixels) {
+  drawn_area area;
+  for (int y = 0; y < screen_height; ++y) {
+    for (int x = 0; x < screen_width; ++x) {
+      if (test::at(pixels, x, y) != 0) {
+        ++area.count;
+        area.left = std::min(area.left, x);
+        area.top = std::min(area.top, y);
+        area.right = std::max(area.right, x + 1);
+        area.bottom = std::max(area.bottom, y + 1);
+      }
+    }
+  }
+  return area;
+}
+
+TEST(draw_image, right_edge_examples) {
+  test::open_display();
+  load_marked_picture(&images[0], 100, 10);
+
+  draw_image(640, 0, &images[0], 0, 0, 100, 10);
+  EXPECT_EQ(drawn(headless::back_buffer_pixels()).count, 0);
+
+  draw_image(639, 0, &images[0], 0, 0, 100, 10);
+  const auto pixels = headless::back_buffer_pixels();
+  const drawn_area area = drawn(pixels);
+  EXPECT_EQ(area.count, 10);
+  EXPECT_EQ(area.left, 639);
+  for (int y = 0; y < 10; ++y) {
+    EXPECT_EQ(test::at(pixels, 639, y), marker(0, y));
+  }
+  test::close_everything();
+}
+
+TEST(draw_image, left_and_bottom_edge_examples) {
+  test::open_display();
+  load_marked_picture(&images[0], 100, 50);
+
+  draw_image(-1000, 0, &images[0], 0, 0, 100, 50);
+  EXPECT_EQ(drawn(headless::back_buffer_pixels()).count, 0);
+
+  // Hanging over the left and the bottom edge: 90 by 10 pixels from source
+  // column 10 land at (0, 470).
+  draw_image(-10, 470, &images[0], 0, 0, 100, 50);
+  const auto pixels = headless::back_buffer_pixels();
+  const drawn_area area = drawn(pixels);
+  EXPECT_EQ(area.count, 90 * 10);
+  EXPECT_EQ(area.left, 0);
+  EXPECT_EQ(area.top, 470);
+  EXPECT_EQ(area.right, 90);
+  EXPECT_EQ(area.bottom, 480);
+  EXPECT_EQ(test::at(pixels, 0, 470), marker(10, 0));
+  EXPECT_EQ(test::at(pixels, 89, 479), marker(99, 9));
+  test::close_everything();
+}
+
+TEST(draw_image, region_larger_than_the_screen_fills_it_exactly) {
+  test::open_display();
+  load_marked_picture(&images[1], 640, 600);  // pictures are at most 640 wide
+  // Columns 640 to 799 of the region lie outside the picture; clipping alone
+  // already keeps the copy to {50, 50, 690, 530}, which the platform cuts to
+  // the picture.
+  draw_image(-50, -50, &images[1], 0, 0, 800, 600);
+  const auto pixels = headless::back_buffer_pixels();
+  EXPECT_EQ(test::at(pixels, 0, 0), marker(50, 50));
+  EXPECT_EQ(test::at(pixels, 100, 479), marker(150, 529));
+  EXPECT_EQ(test::at(pixels, 589, 200), marker(639, 250));
+  test::close_everything();
+}
+
+TEST(draw_image, black_pixels_stay_transparent_and_empty_slots_draw_nothing) {
+  test::open_display();
+  const std::string path =
+      test::write_bmp("holes.bmp", 8, 8, [](int x, int y) { return (x + y) % 2 == 0 ? 0x000000u : 0xFFFFFFu; });
+  ASSERT_TRUE(load_image(&images[2], path.c_str()));
+  test::paint(display.back_buffer, [](int, int) { return std::uint16_t{0x1234}; });
+  draw_image(0, 0, &images[2], 0, 0, 8, 8);
+  const auto pixels = headless::back_buffer_pixels();
+  EXPECT_EQ(test::at(pixels, 0, 0), 0x1234);
+  EXPECT_EQ(test::at(pixels, 1, 0), 0xFFFF);
+
+  draw_image(100, 100, &images[50], 0, 0, 8, 8);
+  draw_image_scaled_centred(320, 240, &images[50], 2.0f, 2.0f, 0, 0, 8, 8);
+  EXPECT_EQ(headless::back_buffer_pixels(), pixels);
+  test::close_everything();
+}
+
+TEST(draw_image_scaled, centred_zoom_that_fits) {
+  test::open_display();
+  test::load_plain_picture(&images[3], "zoom.bmp", 320, 216, 0xFFFFFF);
+  draw_image_scaled_centred(320, 240, &images[3], 2.0f, 2.0f, 0, 0, 320, 216);
+  const drawn_area area = drawn(headless::back_buffer_pixels());
+  EXPECT_EQ(area.left, 0);
+  EXPECT_EQ(area.top, 24);
+  EXPECT_EQ(area.right, 640);
+  EXPECT_EQ(area.bottom, 456);
+  EXPECT_EQ(area.count, 640 * 432);
+  test::close_everything();
+}
+
+TEST(draw_image_scaled, centred_zoom_past_the_screen_cuts_the_source) {
+  test::open_display();
+  // Only source rectangle {80, 48, 240, 168} is white; around it is a
+  // colour that must not reach the screen.
+  const std::string path = test::write_bmp("cut.bmp", 320, 216, [](int x, int y) {
+    return x >= 80 && x < 240 && y >= 48 && y < 168 ? 0xFFFFFFu : 0x0000FFu;
+  });
+  ASSERT_TRUE(load_image(&images[4], path.c_str()));
+  draw_image_scaled_centred(320, 240, &images[4], 4.0f, 4.0f, 0, 0, 320, 216);
+  for (std::uint16_t pixel : headless::back_buffer_pixels()) {
+    ASSERT_EQ(pixel, 0xFFFF);
+  }
+  test::close_everything();
+}
+
+TEST(draw_image_scaled, unusable_scales_and_far_regions_draw_nothing) {
+  test::open_display();
+  test::load_plain_picture(&images[5], "s.bmp", 16, 16, 0xFFFFFF);
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  draw_image_scaled(10, 10, &images[5], 0.0f, 1.0f, 0, 0, 16, 16);
+  draw_image_scaled(10, 10, &images[5], 1.0f, 0.0f, 0, 0, 16, 16);
+  draw_image_scaled(10, 10, &images[5], nan, 1.0f, 0, 0, 16, 16);
+  draw_image_scaled_centred(10, 10, &images[5], inf, inf, 0, 0, 16, 16);
+  draw_image_scaled_centred(10, 10, &images[5], 1e30f, 1e30f, 0, 0, 16, 16);
+  draw_image_scaled(2000, 10, &images[5], 2.0f, 2.0f, 0, 0, 16, 16);
+  draw_image_scaled(-2000, -2000, &images[5], 2.0f, 2.0f, 0, 0, 16, 16);
+  EXPECT_EQ(drawn(headless::back_buffer_pixels()).count, 0);
+  test::close_everything();
+}
+
+TEST(clip_to_screen, examples) {
+  std::int32_t x = 700, y = 0;
+  plat_rect out;
+  ASSERT_TRUE(clip_to_screen(&x, &y, &out, 0, 0, 100, 10));
+  EXPECT_EQ(x, 640);
+  EXPECT_EQ(out.right, out.left);
+
+  x = 5;
+  y = -10;
+  ASSERT_TRUE(clip_to_screen(&x, &y, &out, 0, 64, 10, 96));
+  EXPECT_EQ(y, 0);
+  EXPECT_EQ(out.top, 74);
+  EXPECT_EQ(out.bottom, 96);
+
+  // Wholly off to the left and above: empty, never inverted.
+  x = -500;
+  y = -500;
+  ASSERT_TRUE(clip_to_screen(&x, &y, &out, 10, 20, 110, 60));
+  EXPECT_EQ(x, 0);
+  EXPECT_EQ(y, 0);
+  EXPECT_EQ(out.left, 110);
+  EXPECT_EQ(out.top, 60);
+
+  // Hanging over the right and bottom edges.
+  x = 600;
+  y = 470;
+  ASSERT_TRUE(clip_to_screen(&x, &y, &out, 0, 0, 100, 32));
+  EXPECT_EQ(x, 600);
+  EXPECT_EQ(out.right, 40);
+  EXPECT_EQ(out.bottom, 10);
+
+  // Inverted regions are refused and change nothing.
+  x = 1;
+  y = 2;
+  EXPECT_FALSE(clip_to_screen(&x, &y, &out, 10, 0, 5, 10));
+  EXPECT_FALSE(clip_to_screen(&x, &y, &out, 0, 10, 5, 5));
+  EXPECT_EQ(x, 1);
+  EXPECT_EQ(y, 2);
+
+  // Regions wider than the integers can hold are cut without wrapping round.
+  x = 0;
+  y = 0;
+  ASSERT_TRUE(clip_to_screen(&x, &y, &out, std::numeric_limits<std::int32_t>::min(), 0,
+                             std::numeric_limits<std::int32_t>::max(), 10));
+  EXPECT_EQ(x, 0);
+  EXPECT_EQ(out.left, std::numeric_limits<std::int32_t>::min());
+  EXPECT_EQ(static_cast<std::int64_t>(out.right) - out.left, 640);
+}
+
+TEST(surface_loss, a_lost_picture_is_read_again_from_its_file) {
+  test::open_display();
+  const std::string path = test::write_bmp("again.bmp", 4, 4, [](int, int) { return 0xFFFFFFu; });
+  ASSERT_TRUE(load_image(&images[6], path.c_str()));
+  // Marks only the surface in memory: a reload from the file loses it.
+  test::poke(images[6].surface, 0, 0, 0x1234);
+  draw_image(0, 0, &images[6], 0, 0, 4, 4);
+  EXPECT_EQ(test::at(headless::back_buffer_pixels(), 0, 0), 0x1234);
+
+  headless::lose_surfaces();
+  draw_image(10, 10, &images[6], 0, 0, 4, 4);
+  EXPECT_NE(images[6].surface, nullptr);
+  EXPECT_STREQ(images[6].file_name, path.c_str());
+  EXPECT_EQ(images[6].colour_key, 0u);
+
+  clear_back_buffer();
+  draw_image(0, 0, &images[6], 0, 0, 4, 4);
+  const auto pixels = headless::back_buffer_pixels();
+  EXPECT_EQ(test::at(pixels, 0, 0), 0xFFFF);
+  EXPECT_EQ(test::at(pixels, 3, 3), 0xFFFF);
+  test::close_everything();
+}
+
+TEST(surface_loss, scaled_draws_repair_too) {
+  test::open_display();
+  test::load_plain_picture(&images[7], "zoomed.bmp", 4, 4, 0xFFFFFF);
+  test::poke(images[7].surface, 0, 0, 0x1234);
+  headless::lose_surfaces();
+  draw_image_scaled_centred(100, 100, &images[7], 2.0f, 2.0f, 0, 0, 4, 4);
+  clear_back_buffer();
+  draw_image_scaled_centred(100, 100, &images[7], 2.0f, 2.0f, 0, 0, 4, 4);
+  const auto pixels = headless::back_buffer_pixels();
+  EXPECT_EQ(drawn(pixels).count, 64);
+  EXPECT_EQ(test::at(pixels, 96, 96), 0xFFFF);
+  test::close_everything();
+}
+
+}  // namespace
+}  // namespace shindan
