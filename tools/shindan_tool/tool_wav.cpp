@@ -1,38 +1,16 @@
 // shindan-tool wav FILE: loads a WAV file exactly as the game's first frame
 // would and prints the format the sound buffer was made with, or the message
-// the player would have seen.
-#include <iconv.h>
-
+// the player would have seen (the game's texts are Shift-JIS; a terminal
+// wants UTF-8).
 #include <cstdio>
 #include <string>
 
+#include "platform/common/sjis.h"
 #include "platform/headless/headless.h"
 #include "sound/sound.h"
 #include "tools/shindan_tool/tool.h"
 
 namespace shindan {
-namespace {
-
-// The game's messages are Shift-JIS bytes; a terminal wants UTF-8.
-std::string sjis_to_utf8(const std::string& text) {
-  iconv_t converter = iconv_open("UTF-8", "CP932");
-  if (converter == reinterpret_cast<iconv_t>(-1))
-    return text;
-  std::string out(text.size() * 3 + 4, '\0');
-  char* in_ptr = const_cast<char*>(text.data());
-  std::size_t in_left = text.size();
-  char* out_ptr = out.data();
-  std::size_t out_left = out.size();
-  const std::size_t done = iconv(converter, &in_ptr, &in_left, &out_ptr, &out_left);
-  iconv_close(converter);
-  if (done == static_cast<std::size_t>(-1))
-    return text;
-  out.resize(out.size() - out_left);
-  return out;
-}
-
-}  // namespace
-
 int tool_wav(int argc, char** argv) {
   if (argc != 1) {
     std::fprintf(stderr, "usage: shindan-tool wav FILE\n");
@@ -53,7 +31,7 @@ int tool_wav(int argc, char** argv) {
     if (boxes.empty()) {
       std::fprintf(stderr, "the sound buffer could not be filled\n");
     } else {
-      std::fprintf(stderr, "%s\n", sjis_to_utf8(boxes.back().text).c_str());
+      std::fprintf(stderr, "%s\n", sjis_to_utf8(boxes.back().text.data(), boxes.back().text.size()).c_str());
     }
     return 1;
   }
