@@ -1,0 +1,115 @@
+// Trait scoring: every answer is added in full width and clamped at once, and
+// the two score sets never touch each other.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "game/game.h"
+
+namespace shindan {
+namespace {
+
+struct scoring : ::testing::Test {
+  void SetUp() override { reset_scores(); }
+};
+
+std::int8_t set_of(int trait, int set) {
+  return trait_scores[trait][set];
+}
+
+TEST_F(scoring, normal_answer_adds_its_row_and_leaves_the_shift_set) {
+  apply_answer(0, 0, 0);  // q001, top answer
+  const int expected[8] = {5, 9, 4, 1, -2, 4, -5, -5};
+  for (int t = 0; t < trait_count; ++t) {
+    EXPECT_EQ(set_of(t, 0), expected[t]) << "trait " << t;
+    EXPECT_EQ(set_of(t, 1), 0) << "trait " << t;
+  }
+}
+
+TEST_F(scoring, shift_answer_counts_three_times_into_its_own_set) {
+  apply_answer(0, 2, 1);  // q001, bottom answer, as the first fixed question
+  const int expected[8] = {-24, -24, 12, 42, -18, -15, 45, -15};
+  for (int t = 0; t < trait_count; ++t) {
+    EXPECT_EQ(set_of(t, 1), expected[t]) << "trait " << t;
+    EXPECT_EQ(set_of(t, 0), 0) << "trait " << t;
+  }
+}
+
+TEST_F(scoring, a_clamped_score_loses_what_went_past_the_limit) {
+  // Trait 6: +30 (q041 bottom) from 95 is held at 100; -20 (q034 bottom)
+  // then gives 80, where an unclamped sum would have given 105.
+  trait_scores[6][0] = 95;
+  apply_answer(40, 2, 0);
+  EXPECT_EQ(set_of(6, 0), 100);
+  apply_answer(33, 2, 0);
+  EXPECT_EQ(set_of(6, 0), 80);
+
+  // The same at the bottom: trait 2, -30 (q024 bottom) from -95, then +20
+  // (q035 middle).
+  trait_scores[2][0] = -95;
+  apply_answer(23, 2, 0);
+  EXPECT_EQ(set_of(2, 0), -100);
+  apply_answer(34, 1, 0);
+  EXPECT_EQ(set_of(2, 0), -80);
+}
+
+TEST_F(scoring, limits_hold_without_wrapping_round) {
+  for (int t = 0; t < trait_count; ++t) {
+    trait_scores[t][0] = 100;
+    trait_scores[t][1] = 100;
+  }
+  apply_answer(40, 2, 0);  // +30 on trait 6
+  EXPECT_EQ(set_of(6, 0), 100);
+  apply_answer(1, 2, 1);  // 3 x 20 on trait 4 of the Shift set
+  EXPECT_EQ(set_of(4, 1), 100);
+
+  for (int t = 0; t < trait_count; ++t) {
+    trait_scores[t][0] = -100;
+    trait_scores[t][1] = -100;
+  }
+  apply_answer(37, 0, 0);  // -30 on trait 4
+  EXPECT_EQ(set_of(4, 0), -100);
+  apply_answer(2, 2, 1);  // 3 x -22 on trait 2 of the Shift set
+  EXPECT_EQ(set_of(2, 1), -100);
+}
+
+TEST_F(scoring, reset_clears_both_sets) {
+  apply_answer(5, 1, 0);
+  apply_answer(5, 1, 1);
+  reset_scores();
+  for (int t = 0; t < trait_count; ++t) {
+    EXPECT_EQ(set_of(t, 0), 0);
+    EXPECT_EQ(set_of(t, 1), 0);
+  }
+}
+
+TEST(weights, stay_within_thirty_and_no_answer_is_empty) {
+  for (int r = 0; r < pool_size; ++r) {
+    for (int a = 0; a < 3; ++a) {
+      int magnitude = 0;
+      for (int t = 0; t < trait_count; ++t) {
+        EXPECT_GE(answer_weights[r][a][t], -30);
+        EXPECT_LE(answer_weights[r][a][t], 30);
+        magnitude += answer_weights[r][a][t] < 0 ? -answer_weights[r][a][t] : answer_weights[r][a][t];
+      }
+      EXPECT_GT(magnitude, 0) << "row " << r << " answer " << a;
+    }
+  }
+}
+
+TEST(labels, are_sixteen_shift_jis_bytes_padded_with_full_width_spaces) {
+  for (int t = 0; t < trait_count; ++t) {
+    EXPECT_EQ(std::strlen(trait_label_table[t]), 16u) << "trait " << t;
+    // Every character is double-byte: lead bytes at even offsets.
+    for (int i = 0; i < 16; i += 2) {
+      const auto lead = static_cast<unsigned char>(trait_label_table[t][i]);
+      EXPECT_TRUE((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC)) << "trait " << t;
+    }
+  }
+  // 孤独を求める傾向 fills all eight characters; 欲望 needs six spaces.
+  EXPECT_EQ(std::memcmp(trait_label_table[5] + 14, "\x8c\xfc", 2), 0);
+  EXPECT_EQ(std::memcmp(trait_label_table[2] + 4, "\x81\x40\x81\x40\x81\x40\x81\x40\x81\x40\x81\x40", 12), 0);
+}
+
+}  // namespace
+}  // namespace shindan
