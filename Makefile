@@ -26,5 +26,12 @@ test-asan: deps
 
 test: test-normal test-asan
 
+# make windows   cross-compiles shindan.exe with MinGW-w64; build-windows/game
+# then holds the program and every file it opens, ready to zip
+windows: build
+	cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DSHINDAN_ASSET_DIR=$(abspath $(BUILD))/game
+	cmake --build build-windows -j $(JOBS)
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) build-windows
