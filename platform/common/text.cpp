@@ -93,6 +93,10 @@ void use_text_font(const char* path) {
     font.path = path;
 }
 
+const char* text_font_path() {
+  return font.path.c_str();
+}
+
 void plat_draw_text(plat_surface* surface, const plat_font_request& request, std::int32_t x, std::int32_t y,
                     std::uint32_t colour, const char* text, std::uint32_t length) {
   // A surface that is lost or locked gives no drawing context.
