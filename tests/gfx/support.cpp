@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "app/shell.h"
@@ -36,16 +37,25 @@ void close_everything() {
 
 namespace {
 
-std::string make_temp_dir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "gfx-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) {
-    std::abort();
-  }
-  return pattern;
-}
+// Kept in plain storage: the removal at exit runs after static strings are gone.
+char made_dir[4096] = {};
 
 void remove_temp_dir() {
-  std::filesystem::remove_all(temp_dir());
+  std::error_code ignored;
+  std::filesystem::remove_all(made_dir, ignored);
+}
+
+std::string make_temp_dir() {
+  const std::string pattern = (std::filesystem::temp_directory_path() / "gfx-test-XXXXXX").string();
+  if (pattern.size() >= sizeof(made_dir)) {
+    std::abort();
+  }
+  std::memcpy(made_dir, pattern.c_str(), pattern.size() + 1);
+  if (mkdtemp(made_dir) == nullptr) {
+    std::abort();
+  }
+  std::atexit(remove_temp_dir);
+  return made_dir;
 }
 
 void put16(std::vector<std::uint8_t>* out, std::uint32_t value) {
@@ -61,11 +71,7 @@ void put32(std::vector<std::uint8_t>* out, std::uint32_t value) {
 }  // namespace
 
 const std::string& temp_dir() {
-  static const std::string dir = [] {
-    std::string made = make_temp_dir();
-    std::atexit(remove_temp_dir);
-    return made;
-  }();
+  static const std::string dir = make_temp_dir();
   return dir;
 }
 
