@@ -241,18 +241,26 @@ bool read_headers(const std::uint8_t* data, std::size_t size, pixel_layout layou
   return true;
 }
 
-// Uncompressed rows, 32-bit aligned, bottom row first unless top-down.
-bool decode_plain(const std::uint8_t* data, std::size_t size, const bitmap_info& info, pixel_layout layout,
-                  std::uint16_t* pixels, const char** why) {
-  const std::uint64_t bpp = info.bit_count;
-  const std::uint64_t row_bits = static_cast<std::uint64_t>(info.width) * bpp;
-  const std::uint64_t stride = (row_bits + 31) / 32 * 4;
-  // The last row is accepted without its trailing padding, which carries no
-  // pixel; anything shorter is a truncated file.
-  const std::uint64_t needed = stride * (info.height - 1) + (row_bits + 7) / 8;
+// Bytes from one stored row to the next: rows are padded to 32 bits.
+std::uint64_t plain_stride(const bitmap_info& info) {
+  return (static_cast<std::uint64_t>(info.width) * info.bit_count + 31) / 32 * 4;
+}
+
+// Checked before anything is allocated, so that a header claiming a huge
+// picture over a few bytes of data costs nothing. The last row is accepted
+// without its trailing padding, which carries no pixel; anything shorter is a
+// truncated file.
+bool plain_data_present(std::size_t size, const bitmap_info& info, const char** why) {
+  const std::uint64_t row_bytes = (static_cast<std::uint64_t>(info.width) * info.bit_count + 7) / 8;
+  const std::uint64_t needed = plain_stride(info) * (info.height - 1) + row_bytes;
   if (size - info.pixel_offset < needed)
     return fail(why, "pixel data is cut short");
+  return true;
+}
 
+// Uncompressed rows, bottom row first unless top-down.
+void decode_plain(const std::uint8_t* data, const bitmap_info& info, pixel_layout layout, std::uint16_t* pixels) {
+  const std::uint64_t stride = plain_stride(info);
   const std::uint32_t w = info.out_width;
   for (std::uint32_t row = 0; row < info.height; ++row) {
     const std::uint8_t* src = data + info.pixel_offset + stride * row;
@@ -285,7 +293,6 @@ bool decode_plain(const std::uint8_t* data, std::size_t size, const bitmap_info&
         break;
     }
   }
-  return true;
 }
 
 // Where an RLE stream stands: x from the left, y counted from the bottom row.
@@ -319,8 +326,13 @@ bool decode_rle(const std::uint8_t* data, std::size_t size, const bitmap_info& i
   rle_cursor at;
   std::size_t i = 0;
   while (at.y < info.height) {
-    if (n - i < 2)
+    if (n - i < 2) {
+      // Writers may leave out the final line end and end marker; the data
+      // is whole once the top row has been filled.
+      if (at.y + 1 == info.height && at.x >= info.width)
+        break;
       return fail(why, "RLE data ends before the picture is complete");
+    }
     const std::uint32_t count = s[i];
     const std::uint32_t value = s[i + 1];
     i += 2;
@@ -384,9 +396,10 @@ bool decode_bmp(const std::uint8_t* data, std::size_t size, pixel_layout layout,
     if (!decode_rle(data, size, info, pixels.data(), why))
       return false;
   } else {
-    pixels.resize(static_cast<std::size_t>(info.out_width) * info.height);
-    if (!decode_plain(data, size, info, layout, pixels.data(), why))
+    if (!plain_data_present(size, info, why))
       return false;
+    pixels.resize(static_cast<std::size_t>(info.out_width) * info.height);
+    decode_plain(data, info, layout, pixels.data());
   }
   out->width = info.out_width;
   out->height = info.height;
@@ -404,7 +417,17 @@ bool decode_bmp_file(const char* path, pixel_layout layout, decoded_picture* out
   std::array<std::uint8_t, 65536> chunk;
   bool too_large = false;
   bool read_error = false;
-  for (;;) {
+  // A file whose length is known is judged before any of it is read; the
+  // cap in the loop still holds for one that grows while being read.
+  if (std::fseek(f, 0, SEEK_END) == 0) {
+    const long length = std::ftell(f);
+    if (length > 0 && static_cast<std::uint64_t>(length) > max_file_size)
+      too_large = true;
+    else if (length > 0)
+      bytes.reserve(static_cast<std::size_t>(length));
+    std::rewind(f);
+  }
+  while (!too_large) {
     const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), f);
     if (got > 0) {
       if (bytes.size() + got > max_file_size) {
