@@ -67,21 +67,27 @@ bytes wave(const std::vector<bytes>& chunks) {
 
 namespace {
 
-const std::string& temp_dir() {
-  static const std::string dir = [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "shindan-sound-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
+// Kept in a plain array: the removal at exit runs after static strings have
+// been destroyed.
+char temp_dir_path[4096] = {};
+
+const char* temp_dir() {
+  if (temp_dir_path[0] == '\0') {
+    const std::string pattern = (std::filesystem::temp_directory_path() / "shindan-sound-XXXXXX").string();
+    if (pattern.size() >= sizeof temp_dir_path)
       std::abort();
-    std::atexit([] { std::filesystem::remove_all(temp_dir()); });
-    return pattern;
-  }();
-  return dir;
+    pattern.copy(temp_dir_path, pattern.size());
+    if (mkdtemp(temp_dir_path) == nullptr)
+      std::abort();
+    std::atexit([] { std::filesystem::remove_all(temp_dir_path); });
+  }
+  return temp_dir_path;
 }
 
 }  // namespace
 
 std::string temp_path(const std::string& name) {
-  return temp_dir() + "/" + name;
+  return std::string(temp_dir()) + "/" + name;
 }
 
 std::string write_file(const std::string& name, const bytes& contents) {
