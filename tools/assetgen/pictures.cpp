@@ -1,0 +1,605 @@
+// Every picture of the pack. Black is the colour key on screen, so pictures
+// meant to be opaque keep their darkest pixels at a near-black the 16-bit
+// conversion cannot turn into the key.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "tools/assetgen/assetgen.h"
+
+namespace shindan::assetgen {
+
+namespace {
+
+constexpr float pi = 3.14159265f;
+
+const rgb near_black{8, 8, 12};
+const rgb ink_pale{228, 230, 242};
+const rgb ink_soft{196, 200, 218};
+const rgb glow_blue{70, 130, 230};
+const rgb glow_red{170, 30, 50};
+const rgb line_blue{84, 98, 140};
+const rgb warm_ink{236, 178, 150};
+
+float smooth(float e0, float e1, float x) {
+  const float t = std::clamp((x - e0) / (e1 - e0), 0.0f, 1.0f);
+  return t * t * (3 - 2 * t);
+}
+
+void diamond(canvas& c, float cx, float cy, float r, rgb colour, bool filled) {
+  if (filled) {
+    for (int y = static_cast<int>(cy - r - 1); y <= static_cast<int>(cy + r + 1); ++y) {
+      for (int x = static_cast<int>(cx - r - 1); x <= static_cast<int>(cx + r + 1); ++x) {
+        const float d = std::abs(x + 0.5f - cx) + std::abs(y + 0.5f - cy);
+        blend(c, x, y, colour, std::clamp(r + 0.5f - d, 0.0f, 1.0f));
+      }
+    }
+    return;
+  }
+  draw_line(c, cx - r, cy, cx, cy - r, 1.0f, colour, 1);
+  draw_line(c, cx, cy - r, cx + r, cy, 1.0f, colour, 1);
+  draw_line(c, cx + r, cy, cx, cy + r, 1.0f, colour, 1);
+  draw_line(c, cx, cy + r, cx - r, cy, 1.0f, colour, 1);
+}
+
+// A horizontal hairline that fades towards `fade_end`.
+void fading_line(canvas& c, int x0, int x1, int y, rgb colour, bool fade_right) {
+  for (int x = x0; x < x1; ++x) {
+    const float t = static_cast<float>(x - x0) / std::max(1, x1 - x0 - 1);
+    blend(c, x, y, colour, fade_right ? 1 - t : t);
+  }
+}
+
+text_style plain(int size, rgb colour) {
+  text_style s;
+  s.size = size;
+  s.colour = colour;
+  return s;
+}
+
+text_style glowing(int size, rgb colour, rgb glow, float strength, int radius) {
+  text_style s = plain(size, colour);
+  s.glow = glow;
+  s.glow_strength = strength;
+  s.glow_radius = radius;
+  return s;
+}
+
+bool need(const pack_inputs& in, const std::string& key, std::size_t count, std::string* why) {
+  auto it = in.texts.find(key);
+  if (it == in.texts.end() || it->second.size() != count) {
+    *why = "texts: \"" + key + "\" needs " + std::to_string(count) + " line(s)";
+    return false;
+  }
+  return true;
+}
+
+const std::vector<std::string>& lines_of(const pack_inputs& in, const std::string& key) {
+  return in.texts.at(key);
+}
+
+// ---- title screen
+
+canvas title_picture(const std::string& text) {
+  canvas c = make_canvas(480, 60);
+  auto [left, width] =
+      draw_line_of_text(c, 0, 0, 480, 60, text, glowing(42, ink_pale, glow_red, 1.1f, 4), align::centre);
+  fading_line(c, 16, left - 18, 30, line_blue, false);
+  fading_line(c, left + width + 18, 464, 30, line_blue, true);
+  diamond(c, left - 10.5f, 30.5f, 3, glow_red, true);
+  diamond(c, left + width + 10.5f, 30.5f, 3, glow_red, true);
+  return c;
+}
+
+canvas stacked_lines(int width, int row_height, const std::vector<std::string>& lines,
+                     const std::vector<text_style>& styles, align a) {
+  canvas c = make_canvas(width, row_height * static_cast<int>(lines.size()));
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    draw_line_of_text(c, 0, static_cast<int>(i) * row_height, width, row_height, lines[i],
+                      styles[std::min(i, styles.size() - 1)], a);
+  }
+  return c;
+}
+
+// Introduction messages lie over the ripples: an outline keeps them legible.
+canvas message_picture(int width, int height, const std::vector<std::string>& lines) {
+  canvas c = make_canvas(width, height);
+  const int row = height / static_cast<int>(lines.size());
+  text_style s = glowing(19, ink_pale, glow_blue, 0.5f, 3);
+  s.outline = true;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    draw_line_of_text(c, 0, static_cast<int>(i) * row, width, row, lines[i], s, align::centre);
+  }
+  return c;
+}
+
+// Ripples on dark water: the background of the introduction.
+canvas hamon_picture() {
+  canvas c = make_canvas(640, 480);
+  struct source {
+    float x, y, wavelength, phase, strength, reach;
+  };
+  const source sources[] = {
+      {320, 250, 26, 0.0f, 1.0f, 260}, {112, 388, 19, 1.3f, 0.55f, 150}, {548, 108, 22, 2.1f, 0.5f, 170}};
+  for (int y = 0; y < 480; ++y) {
+    for (int x = 0; x < 640; ++x) {
+      const float t = y / 479.0f;
+      rgb base = mix(rgb{8, 12, 24}, rgb{10, 24, 40}, t);
+      const float fog = fractal_noise(x / 150.0f, y / 90.0f, 11, 3);
+      base = mix(base, rgb{20, 34, 56}, fog * 0.35f);
+      float ring = 0;
+      for (const source& s : sources) {
+        const float dx = x - s.x;
+        const float dy = (y - s.y) * 1.6f;  // seen at a slant
+        const float r = std::sqrt(dx * dx + dy * dy);
+        const float wave = 0.5f + 0.5f * std::cos(2 * pi * r / s.wavelength - s.phase);
+        ring += std::pow(wave, 10.0f) * s.strength * std::exp(-r / s.reach) * smooth(0, 18, r);
+      }
+      const float vx = (x - 320) / 360.0f;
+      const float vy = (y - 240) / 300.0f;
+      const float vignette = std::clamp(1.1f - (vx * vx + vy * vy), 0.35f, 1.0f);
+      rgb p = mix(base, rgb{90, 150, 200}, std::min(ring, 1.0f) * 0.55f);
+      at(c, x, y) = scale(p, vignette);
+    }
+  }
+  make_opaque(c, 0, 0, 640, 480, near_black);
+  return c;
+}
+
+// A red or indigo seal: loaded by the game but never shown.
+canvas seal_picture(const std::string& glyph, rgb ink, bool round, int seed) {
+  canvas c = make_canvas(64, 64);
+  plane shape = make_plane(64, 64);
+  for (int y = 0; y < 64; ++y) {
+    for (int x = 0; x < 64; ++x) {
+      const float dx = x + 0.5f - 32;
+      const float dy = y + 0.5f - 32;
+      float edge;
+      if (round) {
+        edge = std::abs(std::sqrt(dx * dx + dy * dy) - 27.5f);
+      } else {
+        edge = std::abs(std::max(std::abs(dx), std::abs(dy)) - 27.5f);
+      }
+      at(shape, x, y) = std::clamp(2.2f - edge, 0.0f, 1.0f);
+    }
+  }
+  text_mask m = render_text(face::mincho, 40, glyph, 0);
+  const int ox = (64 - m.advance) / 2;
+  const int oy = (64 - m.coverage.height) / 2;
+  for (int y = 0; y < m.coverage.height; ++y) {
+    for (int x = 0; x < m.coverage.width; ++x) {
+      if (ox + x >= 0 && ox + x < 64 && oy + y >= 0 && oy + y < 64) {
+        float& v = at(shape, ox + x, oy + y);
+        v = std::max(v, get(m.coverage, x, y));
+      }
+    }
+  }
+  for (int y = 0; y < 64; ++y) {
+    for (int x = 0; x < 64; ++x) {
+      // Worn stamp: the ink misses the paper here and there.
+      const float wear = smooth(0.18f, 0.32f, fractal_noise(x / 5.0f, y / 5.0f, seed, 3));
+      blend(c, x, y, ink, at(shape, x, y) * wear);
+    }
+  }
+  return c;
+}
+
+// ---- question screen
+
+// Twelve frames of a slow hypnotic swirl; played forwards and back.
+canvas mainback_picture() {
+  canvas c = make_canvas(640, 480 * 12);
+  for (int f = 0; f < 12; ++f) {
+    const float p = f / 11.0f;
+    const float turn = p * 0.55f;
+    for (int y = 0; y < 480; ++y) {
+      for (int x = 0; x < 640; ++x) {
+        const float dx = x - 320.0f;
+        const float dy = y - 236.0f;
+        const float r = std::sqrt(dx * dx + dy * dy) + 1;
+        const float theta = std::atan2(dy, dx);
+        rgb colour = mix(rgb{16, 11, 32}, rgb{9, 15, 30}, y / 479.0f);
+        const float arms = std::pow(0.5f + 0.5f * std::cos(5 * theta + 7.5f * std::log(r / 30) - turn * 2 * pi), 3);
+        const float envelope = smooth(60, 230, r) * (1 - smooth(300, 460, r) * 0.6f);
+        colour = mix(colour, rgb{52, 36, 96}, arms * envelope * 0.55f);
+        const float fog = fractal_noise((x + p * 48) / 170.0f, (y - p * 14) / 120.0f, 5, 3);
+        colour = mix(colour, rgb{30, 48, 82}, smooth(0.45f, 0.8f, fog) * 0.6f);
+        const float vx = dx / 380.0f;
+        const float vy = dy / 300.0f;
+        colour = scale(colour, std::clamp(1.12f - (vx * vx + vy * vy) * 0.7f, 0.45f, 1.0f));
+        at(c, x, 480 * f + y) = colour;
+      }
+    }
+    // Motes of light drifting upwards as the swing goes on.
+    for (int i = 0; i < 26; ++i) {
+      const float mx = hash01(i, 1, 77) * 640;
+      const float my = hash01(i, 2, 77) * 480 - p * (10 + 26 * hash01(i, 3, 77));
+      const float size = 1.2f + 2.0f * hash01(i, 4, 77);
+      const float shine = 0.35f + 0.5f * hash01(i, 5, 77);
+      for (int y = static_cast<int>(my - 8); y <= static_cast<int>(my + 8); ++y) {
+        for (int x = static_cast<int>(mx - 8); x <= static_cast<int>(mx + 8); ++x) {
+          if (y < 0 || y >= 480 || x < 0 || x >= 640) {
+            continue;
+          }
+          const float d2 = (x - mx) * (x - mx) + (y - my) * (y - my);
+          add_light(c, x, 480 * f + y, rgb{90, 110, 160}, shine * std::exp(-d2 / (size * size)));
+        }
+      }
+    }
+  }
+  make_opaque(c, 0, 0, c.width, c.height, near_black);
+  return c;
+}
+
+// The appearance effect: a ring of light that opens and breaks up; drawn
+// ever larger about the centre, so the last frames leave the middle clear.
+canvas qdisp_picture() {
+  canvas c = make_canvas(320, 216 * 8);
+  for (int f = 0; f < 8; ++f) {
+    const float radius = 0.86f - 0.03f * f;
+    const float width = 0.11f * (1 - 0.09f * f);
+    const float strength = 1.0f - 0.06f * f;
+    for (int y = 0; y < 216; ++y) {
+      for (int x = 0; x < 320; ++x) {
+        const float dx = (x + 0.5f - 160) / 150;
+        const float dy = (y + 0.5f - 108) / 101;
+        const float rho = std::sqrt(dx * dx + dy * dy);
+        const float theta = std::atan2(dy, dx);
+        float ring = std::exp(-std::pow((rho - radius) / width, 2.0f));
+        if (f >= 3) {
+          const float gaps = 0.5f + 0.5f * std::cos(10 * theta + f * 0.9f);
+          ring *= smooth(0.08f * (f - 2), 0.08f * (f - 2) + 0.25f, gaps);
+        }
+        float inner = 0;
+        if (f >= 1 && f <= 5) {
+          inner = 0.6f * std::exp(-std::pow((rho - radius * 0.55f) / (width * 0.5f), 2.0f)) * (1 - f / 6.0f);
+        }
+        float core = 0;
+        if (f < 3) {
+          core = std::pow(std::max(0.0f, 1 - rho / radius), 1.6f) * (1 - f / 3.0f);
+        }
+        const float v = std::min(1.0f, (ring + inner) * strength + core);
+        if (v < 0.07f) {
+          continue;
+        }
+        const rgb tint = mix(rgb{150, 205, 255}, rgb{175, 140, 255}, std::clamp(rho - 0.5f, 0.0f, 1.0f));
+        const rgb hot = mix(tint, rgb{240, 246, 255}, std::clamp(v * v, 0.0f, 1.0f));
+        at(c, x, 216 * f + y) = scale(hot, 0.25f + 0.75f * v);
+      }
+    }
+  }
+  return c;
+}
+
+float triangle_distance(float px, float py) {
+  // Distance to a right-pointing chevron: two strokes meeting at the tip.
+  auto seg = [](float px, float py, float ax, float ay, float bx, float by) {
+    const float dx = bx - ax;
+    const float dy = by - ay;
+    const float t = std::clamp(((px - ax) * dx + (py - ay) * dy) / (dx * dx + dy * dy), 0.0f, 1.0f);
+    const float ex = ax + dx * t - px;
+    const float ey = ay + dy * t - py;
+    return std::sqrt(ex * ex + ey * ey);
+  };
+  return std::min(seg(px, py, 12, 7, 25, 16), seg(px, py, 12, 25, 25, 16));
+}
+
+// The answer cursors glow additively; mirrored for the right-hand one.
+canvas cursor_picture(bool mirrored) {
+  canvas c = make_canvas(32, 32 * 8);
+  for (int f = 0; f < 8; ++f) {
+    const float phase = 2 * pi * f / 8;
+    const float pulse = 0.62f + 0.38f * std::cos(phase);
+    const float nudge = 2.0f * std::sin(phase);
+    for (int y = 0; y < 32; ++y) {
+      for (int x = 0; x < 32; ++x) {
+        const float px = (mirrored ? 31 - x : x) + 0.5f - nudge;
+        const float py = y + 0.5f;
+        const float d = triangle_distance(px, py);
+        const float trail = triangle_distance(px + 7, py);
+        const float v = pulse * (std::exp(-d * d / 2.0f) + 0.45f * std::exp(-d / 3.0f)) +
+                        0.3f * pulse * std::exp(-trail * trail / 3.0f);
+        if (v < 0.03f) {
+          continue;
+        }
+        at(c, x, 32 * f + y) =
+            scale(mix(rgb{60, 120, 255}, rgb{235, 245, 255}, std::min(1.0f, v * v)), std::min(1.0f, v));
+      }
+    }
+  }
+  return c;
+}
+
+// The confirmation flash over the chosen answer, added onto the screen.
+canvas collect_picture() {
+  canvas c = make_canvas(320, 32 * 16);
+  for (int f = 0; f < 16; ++f) {
+    const float t = f / 15.0f;
+    const float half_width = 160 * std::min(1.0f, (f + 1) / 4.0f);
+    const float fade = std::pow(1 - t, 1.4f);
+    const float sweep_x = 10 + 300 * t;
+    for (int y = 0; y < 32; ++y) {
+      for (int x = 0; x < 320; ++x) {
+        const float dx = std::abs(x + 0.5f - 160);
+        const float dy = (y + 0.5f - 16) / (6 + 10 * t);
+        const float across = smooth(half_width, half_width - 14, dx) * smooth(0, 6, x) * smooth(320, 314, x);
+        float v = fade * across * (0.35f + 0.65f * std::exp(-dy * dy));
+        const float edge = (y == 1 || y == 30) ? 0.6f * fade * across : 0;
+        const float sw = (x - sweep_x + (y - 16) * 0.6f) / 4;
+        v += edge + 0.45f * (1 - t * 0.6f) * std::exp(-sw * sw) * smooth(15, 6, std::abs(y + 0.5f - 16));
+        if (v < 0.02f) {
+          continue;
+        }
+        at(c, x, 32 * f + y) =
+            scale(mix(rgb{120, 160, 255}, rgb{255, 255, 255}, std::min(1.0f, v)), std::min(1.0f, v) * 0.95f);
+      }
+    }
+  }
+  return c;
+}
+
+canvas question_picture(const question_text& q) {
+  canvas c = make_canvas(308, 280);
+  // The question panel.
+  for (int y = 0; y < 196; ++y) {
+    for (int x = 0; x < 308; ++x) {
+      const float n = fractal_noise(x / 40.0f, y / 30.0f, 21, 3);
+      at(c, x, y) = mix(mix(rgb{18, 20, 38}, rgb{11, 13, 26}, y / 195.0f), rgb{26, 30, 52}, n * 0.5f);
+    }
+  }
+  auto frame = [&](int inset, rgb colour) {
+    draw_line(c, inset + 0.5f, inset + 0.5f, 307.5f - inset, inset + 0.5f, 1, colour, 1);
+    draw_line(c, inset + 0.5f, 195.5f - inset, 307.5f - inset, 195.5f - inset, 1, colour, 1);
+    draw_line(c, inset + 0.5f, inset + 0.5f, inset + 0.5f, 195.5f - inset, 1, colour, 1);
+    draw_line(c, 307.5f - inset, inset + 0.5f, 307.5f - inset, 195.5f - inset, 1, colour, 1);
+  };
+  frame(2, line_blue);
+  frame(5, rgb{46, 52, 82});
+  for (float cx : {5.5f, 302.5f}) {
+    for (float cy : {5.5f, 190.5f}) {
+      diamond(c, cx, cy, 4, rgb{120, 170, 240}, true);
+    }
+  }
+  // Lines share one size, the largest at which all of them fit.
+  int size = 19;
+  for (const std::string& line : q.lines) {
+    size = std::min(size, fit_size(face::mincho, 19, 308 - 32, line));
+  }
+  const int pitch = size + 12;
+  const int block = pitch * static_cast<int>(q.lines.size());
+  int y = (196 - block) / 2;
+  for (const std::string& line : q.lines) {
+    draw_line_of_text(c, 14, y, 280, pitch, line, glowing(size, ink_pale, glow_blue, 0.25f, 2), align::centre);
+    y += pitch;
+  }
+  // The three answer bands.
+  for (int a = 0; a < 3; ++a) {
+    const int top = 196 + 28 * a;
+    for (int yy = top; yy < top + 28; ++yy) {
+      for (int x = 0; x < 308; ++x) {
+        at(c, x, yy) = mix(rgb{20, 24, 42}, rgb{12, 13, 24}, x / 307.0f);
+      }
+    }
+    fading_line(c, 0, 308, top, rgb{58, 66, 104}, true);
+    fading_line(c, 0, 308, top + 27, rgb{30, 34, 56}, true);
+    fill_rect(c, 0, top + 3, 2, 22, rgb{90, 120, 190});
+    diamond(c, 13.5f, top + 14.0f, 4.5f, rgb{150, 185, 240}, false);
+    diamond(c, 13.5f, top + 14.0f, 1.5f, rgb{150, 185, 240}, true);
+    draw_line_of_text(c, 24, top, 282, 28, q.answers[a], plain(17, ink_soft), align::left);
+  }
+  make_opaque(c, 0, 0, 308, 280, near_black);
+  return c;
+}
+
+// ---- analysis screen
+
+canvas bunseki_picture(const std::string& text) {
+  canvas c = make_canvas(192, 32 * 9);
+  for (int f = 0; f < 9; ++f) {
+    canvas frame = make_canvas(192, 32);
+    auto [left, width] =
+        draw_line_of_text(frame, 0, 0, 192, 32, text, glowing(24, ink_pale, glow_blue, 0.8f, 3), align::centre);
+    fading_line(frame, 4, left - 8, 16, line_blue, false);
+    fading_line(frame, left + width + 8, 188, 16, line_blue, true);
+    if (f > 0) {
+      // A glint crosses the band from left to right.
+      const float gx = -30 + 252 * (f - 1) / 7.0f;
+      for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 192; ++x) {
+          rgb& p = at(frame, x, y);
+          const float lit = std::max({p.r, p.g, p.b}) / 255.0f;
+          const float d = (x - gx - (y - 16) * 0.5f) / 10;
+          add_light(frame, x, y, rgb{120, 170, 255}, lit * std::exp(-d * d));
+        }
+      }
+    }
+    paste(c, frame, 0, 32 * f);
+  }
+  return c;
+}
+
+canvas result_picture(const std::vector<std::string>& labels, const std::string& mark) {
+  canvas c = make_canvas(224, 28 * 17);
+  for (int set = 0; set < 2; ++set) {
+    for (int k = 0; k < 8; ++k) {
+      const int top = 28 * (1 + 8 * set + k);
+      // Labels must end well before x 172: the score's sign cell sits there.
+      if (set == 0) {
+        diamond(c, 9.5f, top + 14.0f, 3.5f, rgb{110, 160, 235}, true);
+        draw_line_of_text(c, 16, top, 156, 28, labels[k], glowing(18, rgb{206, 226, 246}, glow_blue, 0.3f, 2),
+                          align::left);
+        fading_line(c, 4, 170, top + 25, rgb{54, 80, 130}, true);
+      } else {
+        fill_rect(c, 3, top + 5, 18, 18, rgb{150, 28, 40});
+        draw_line_of_text(c, 3, top + 5, 18, 18, mark, plain(15, rgb{250, 228, 220}), align::centre);
+        draw_line_of_text(c, 24, top, 148, 28, labels[k], glowing(18, warm_ink, glow_red, 0.45f, 2), align::left);
+        fading_line(c, 4, 170, top + 25, rgb{130, 40, 52}, true);
+      }
+    }
+  }
+  return c;
+}
+
+// Scale over the gauges. The bars start at screen x 424 (positive, one unit
+// = 2 pixels) or end at 426 (negative), and the scale is drawn at x 194.
+canvas memori_picture() {
+  canvas c = make_canvas(450, 40);
+  constexpr int origin = 194;
+  auto boundary = [](int v) { return (v > 0 ? 424 + 2 * v : 426 + 2 * v) - origin; };
+  for (int x = boundary(-100) - 1; x <= boundary(100); ++x) {
+    const float t = std::clamp((x - 31) / 400.0f, 0.0f, 1.0f);
+    blend(c, x, 36, mix(rgb{70, 110, 190}, rgb{190, 80, 90}, t), 1);
+    blend(c, x, 37, mix(rgb{30, 44, 80}, rgb{80, 34, 44}, t), 1);
+  }
+  for (int v = -100; v <= 100; v += 10) {
+    int height = 4;
+    rgb colour{110, 120, 150};
+    if (v % 50 == 0) {
+      height = 10;
+      colour = rgb{170, 180, 210};
+    }
+    if (v == 0) {
+      height = 16;
+      colour = rgb{235, 238, 250};
+    }
+    // Each tick is two columns wide, ending on its boundary.
+    const int x = v == 0 ? 230 : boundary(v) - 1;
+    fill_rect(c, x, 36 - height, 2, height, colour);
+  }
+  const int marks[] = {-100, -50, 0, 50, 100};
+  const char* names[] = {
+      "\xE2\x88\x92"
+      "100",
+      "\xE2\x88\x92"
+      "50",
+      "0", "+50", "+100"};
+  for (int i = 0; i < 5; ++i) {
+    const int centre = marks[i] == 0 ? 231 : boundary(marks[i]);
+    const rgb colour = marks[i] < 0 ? rgb{150, 180, 240} : (marks[i] > 0 ? rgb{240, 160, 160} : ink_pale);
+    const int w = text_width(face::gothic, 12, names[i]);
+    text_style s = plain(12, colour);
+    s.font = face::gothic;
+    draw_line_of_text(c, centre - w / 2 - 3, 2, w + 6, 16, names[i], s, align::centre);
+  }
+  return c;
+}
+
+canvas gage_picture() {
+  const rgb colours[8] = {{90, 150, 235}, {110, 215, 150}, {242, 150, 60},  {232, 210, 90},
+                          {225, 55, 65},  {155, 115, 225}, {232, 105, 182}, {80, 202, 214}};
+  canvas c = make_canvas(2, 24 * 8);
+  for (int k = 0; k < 8; ++k) {
+    for (int row = 0; row < 20; ++row) {
+      const float t = row / 19.0f;
+      const float shine = 0.62f + 0.5f * std::exp(-std::pow((t - 0.22f) / 0.16f, 2.0f)) - 0.3f * t;
+      for (int x = 0; x < 2; ++x) {
+        rgb p = scale(colours[k], shine * (x == 0 ? 1.0f : 0.82f));
+        p = rgb{std::min(p.r, 255.0f), std::min(p.g, 255.0f), std::min(p.b, 255.0f)};
+        at(c, x, 24 * k + 2 + row) = p;
+      }
+    }
+  }
+  make_opaque(c, 0, 0, 2, 192, near_black);
+  // Rows between the slices stay black: nothing reads them.
+  for (int k = 0; k < 8; ++k) {
+    for (int row : {0, 1, 22, 23}) {
+      at(c, 0, 24 * k + row) = rgb{};
+      at(c, 1, 24 * k + row) = rgb{};
+    }
+  }
+  return c;
+}
+
+canvas figure_picture() {
+  canvas c = make_canvas(120, 16);
+  for (int d = 0; d < 10; ++d) {
+    const std::string digit(1, static_cast<char>('0' + d));
+    text_mask m = render_text(face::gothic, 15, digit, 0);
+    const int ox = 10 * d + (10 - m.advance) / 2;
+    const int oy = (16 - m.coverage.height) / 2 + 1;
+    paint(c, m.coverage, ox, oy, rgb{236, 238, 248}, 1);
+  }
+  // Signs as crisp strokes: "+" for 0 and above, a minus for below.
+  fill_rect(c, 101, 7, 8, 2, rgb{240, 170, 160});
+  fill_rect(c, 104, 4, 2, 8, rgb{240, 170, 160});
+  fill_rect(c, 111, 7, 8, 2, rgb{160, 190, 245});
+  return c;
+}
+
+// The closing wipe: each cell fills from its centre outwards, with a ragged
+// edge, until the last frame covers it whole.
+canvas mask_picture() {
+  canvas c = make_canvas(64 * 8, 48);
+  static const int bayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+  for (int f = 0; f < 8; ++f) {
+    const float threshold = (f + 1) / 8.0f;
+    for (int y = 0; y < 48; ++y) {
+      for (int x = 0; x < 64; ++x) {
+        const float dx = (x + 0.5f - 32) / 32;
+        const float dy = (y + 0.5f - 24) / 24;
+        const float r = std::sqrt(dx * dx + dy * dy) / std::sqrt(2.0f);
+        const float d = std::min(0.999f, 0.82f * r + 0.17f * (bayer[y % 4][x % 4] / 16.0f));
+        if (d >= threshold) {
+          continue;
+        }
+        rgb colour{10, 10, 16};
+        if (f < 7 && d > threshold - 0.05f) {
+          colour = rgb{44, 36, 70};  // the advancing edge
+        }
+        at(c, 64 * f + x, y) = colour;
+      }
+    }
+  }
+  return c;
+}
+
+}  // namespace
+
+bool make_pictures(const pack_inputs& in, file_set* out, std::string* why) {
+  if (!need(in, "title", 1, why) || !need(in, "credit", 2, why) || !need(in, "prompt", 1, why) ||
+      !need(in, "enter", 2, why) || !need(in, "message1", 1, why) || !need(in, "message2", 3, why) ||
+      !need(in, "message3", 2, why) || !need(in, "help", 2, why) || !need(in, "band", 1, why) ||
+      !need(in, "label", 8, why) || !need(in, "shift_mark", 1, why) || !need(in, "seal", 2, why)) {
+    return false;
+  }
+  if (in.questions.size() != 60) {
+    *why = "60 questions are needed";
+    return false;
+  }
+  auto put = [&](const std::string& name, const canvas& c) { (*out)[name] = bmp_bytes(c); };
+
+  put("title.bm", title_picture(lines_of(in, "title")[0]));
+  put("create.bm", stacked_lines(640, 32, lines_of(in, "credit"), {plain(16, rgb{168, 172, 194})}, align::centre));
+  put("chikara.bm", seal_picture(lines_of(in, "seal")[0], rgb{196, 44, 44}, false, 31));
+  put("spackye.bm",
+      stacked_lines(416, 32, lines_of(in, "prompt"), {glowing(18, ink_pale, glow_blue, 0.6f, 3)}, align::centre));
+  put("hamon.bm", hamon_picture());
+  put("write.bm", seal_picture(lines_of(in, "seal")[1], rgb{70, 80, 170}, true, 37));
+  put("initmes1.bm", message_picture(404, 28, lines_of(in, "message1")));
+  put("initmes2.bm", message_picture(380, 92, lines_of(in, "message2")));
+  put("initmes3.bm", message_picture(452, 60, lines_of(in, "message3")));
+  put("mainback.bm", mainback_picture());
+  put("qdisp_eff.bm", qdisp_picture());
+  put("cursol.bm", cursor_picture(false));
+  put("cursol_r.bm", cursor_picture(true));
+  put("collect_eff.bm", collect_picture());
+  put("result.bm", result_picture(lines_of(in, "label"), lines_of(in, "shift_mark")[0]));
+  put("memori.bm", memori_picture());
+  put("bunseki.bm", bunseki_picture(lines_of(in, "band")[0]));
+  put("gage.bm", gage_picture());
+  put("figure.bm", figure_picture());
+  // Small prompts read better in the gothic face.
+  text_style prompt_cool = plain(15, ink_soft);
+  prompt_cool.font = face::gothic;
+  text_style prompt_warm = plain(15, warm_ink);
+  prompt_warm.font = face::gothic;
+  put("enter.bm", stacked_lines(380, 24, lines_of(in, "enter"), {prompt_cool, prompt_warm}, align::centre));
+  put("result_help.bm", stacked_lines(400, 24, lines_of(in, "help"), {prompt_cool, prompt_warm}, align::centre));
+  for (const question_text& q : in.questions) {
+    put(q.id + ".bm", question_picture(q));
+  }
+  put("Mask.bm", mask_picture());
+  return true;
+}
+
+}  // namespace shindan::assetgen
