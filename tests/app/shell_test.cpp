@@ -213,6 +213,13 @@ TEST_F(Shell, SystemCloseTakesTheSamePathAndOtherKeysDoNothing) {
                                              "destroy"}));
 }
 
+TEST_F(Shell, NoWindowEndsTheProgramSilently) {
+  headless::fail_window_creation(true);
+  EXPECT_EQ(start_program(), start_result::no_window);
+  EXPECT_TRUE(headless::message_boxes().empty());
+  EXPECT_TRUE(headless::cursor_shown());
+}
+
 TEST_F(Shell, FailedStartEndsTheProgramBeforeTheLoop) {
   headless::fail_display_at(plat_display_stage::no_device);
   EXPECT_EQ(run_program(), start_result::display_failed);

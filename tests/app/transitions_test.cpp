@@ -83,14 +83,5 @@ TEST_F(Transitions, WaitEndsOnceThenStartsAgain) {
   EXPECT_FALSE(wait_timer(1.0f));
 }
 
-TEST_F(Transitions, ZeroedAccumulatorGivesTheNextFadeItsFullLength) {
-  // A scene that jumps away in the middle of a fade zeroes the accumulator.
-  frame_seconds = 1.0f;
-  EXPECT_FLOAT_EQ(fade(4.0f), 0.75f);
-  EXPECT_FLOAT_EQ(fade(4.0f), 0.5f);
-  fade_elapsed = 0.0f;
-  EXPECT_FLOAT_EQ(fade(4.0f), 0.75f);
-}
-
 }  // namespace
 }  // namespace shindan

@@ -81,15 +81,6 @@ TEST_F(SoundEffects, ChunksBeforeTheFormatAndOddSizedChunksAreSteppedOver) {
   EXPECT_EQ(loaded_wave_format.bits_per_sample, 8);
 }
 
-TEST_F(SoundEffects, ExtendedFormatChunkLoads) {
-  bytes format = pcm_format();
-  format.push_back(0);
-  format.push_back(0);
-  const bytes data = samples(64);
-  ASSERT_TRUE(load("ext.wav", test::wave({test::chunk("fmt ", format), test::chunk("data", data)})));
-  EXPECT_EQ(headless::buffer_contents(sounds[0]), data);
-}
-
 TEST_F(SoundEffects, MissingFileGivesAnOwnerlessBoxWithTheSystemCaption) {
   EXPECT_FALSE(load_sound(&sounds[0], test::temp_path("nothing-here.wav").c_str()));
   EXPECT_EQ(sounds[0], nullptr);
