@@ -1,0 +1,193 @@
+// Drives the whole game through the real loop for the end-to-end tests: a
+// fixture with its own asset folder, key presses as a player makes them, and
+// a look at the presented frame.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/frame.h"
+#include "game/game.h"
+#include "gfx/gfx.h"
+#include "platform/headless/headless.h"
+#include "sound/sound.h"
+#include "tests/game/test_files.h"
+#include "tests/replay/asset_folder.h"
+#include "tools/shindan_tool/replay.h"
+
+namespace shindan {
+
+using namespace testing_files;
+
+struct game_run : ::testing::Test {
+  scratch_dir dir;
+  replay_session session;
+  asset_choice assets;
+  std::size_t sounds_seen = 0;
+
+  void SetUp() override {
+    enter_scratch_dir(&dir);
+    ASSERT_FALSE(dir.path.empty());
+  }
+  void TearDown() override {
+    replay_finish(&session);
+    leave_scratch_dir(&dir);
+  }
+
+  // Writes the asset folder (less what `assets` leaves out) and starts the
+  // program with frames of the given length.
+  void start(std::uint32_t frame_ms = 100) {
+    ASSERT_TRUE(write_asset_folder(assets));
+    replay_options options;
+    options.frame_ms = frame_ms;
+    ASSERT_TRUE(replay_start(&session, options));
+  }
+
+  bool frame() { return replay_frame(&session); }
+  void frames(int count) {
+    for (int i = 0; i < count; ++i)
+      ASSERT_TRUE(frame());
+  }
+  // Runs frames until the condition holds (checked before each frame).
+  bool run_until(const std::function<bool()>& condition, int max_frames = 20000) {
+    for (int i = 0; i < max_frames; ++i) {
+      if (condition())
+        return true;
+      if (!frame())
+        return false;
+    }
+    return condition();
+  }
+
+  void key(int virtual_key, bool down) { replay_key(&session, virtual_key, down); }
+  // Down for one frame, then up for two, so that the latch is ready for the
+  // next press (a key must be seen up twice in a row).
+  void press(int virtual_key) {
+    key(virtual_key, true);
+    frames(1);
+    key(virtual_key, false);
+    frames(2);
+  }
+
+  std::uint16_t pixel(int x, int y) const { return headless::screen()[static_cast<std::size_t>(y) * screen_width + x]; }
+  bool shows(int x, int y, rgb colour) const { return pixel(x, y) == pixel565(colour); }
+  bool screen_is_black() const {
+    const auto& s = headless::screen();
+    return std::all_of(s.begin(), s.end(), [](std::uint16_t p) { return p == 0; });
+  }
+  // Noise: many different grey values on one row.
+  bool screen_is_noise() const {
+    std::vector<std::uint16_t> seen;
+    for (int x = 0; x < screen_width; x += 7) {
+      const std::uint16_t p = pixel(x, 240);
+      if (std::find(seen.begin(), seen.end(), p) == seen.end())
+        seen.push_back(p);
+    }
+    return seen.size() > 8;
+  }
+
+  // Sound slots played since the last call, in order.
+  std::vector<int> sounds_played() {
+    std::vector<int> slots;
+    const auto& records = headless::sound_records();
+    for (; sounds_seen < records.size(); ++sounds_seen) {
+      if (records[sounds_seen].action != headless::sound_action::play)
+        continue;
+      int slot = -1;
+      for (int s = 0; s < 8; ++s) {
+        if (sounds[s] != nullptr && headless::buffer_number(sounds[s]) == records[sounds_seen].buffer)
+          slot = s;
+      }
+      slots.push_back(slot);
+    }
+    return slots;
+  }
+  std::size_t music_count() const { return headless::music_commands().size(); }
+  bool music_sent_since(std::size_t from, const std::string& text) const {
+    const auto& commands = headless::music_commands();
+    for (std::size_t i = from; i < commands.size(); ++i) {
+      if (commands[i].find(text) != std::string::npos)
+        return true;
+    }
+    return false;
+  }
+
+  // ---- a player's way through the game
+
+  bool at_title(int step) const { return title_active == 1 && title_step == step; }
+  bool at_analysis(int step) const { return analysis_active == 1 && analysis_step == step; }
+
+  // From the title's first steps to the first answer prompt, skipping ahead
+  // with Space wherever the title allows it.
+  void quick_start(int start_key = vk_space) {
+    ASSERT_TRUE(run_until([&] { return title_active == 1 && title_step <= 7; }));
+    if (title_step < 7)
+      press(vk_space);
+    ASSERT_TRUE(at_title(7));
+    press(start_key);
+    ASSERT_TRUE(run_until([&] { return at_title(10); }));
+    press(vk_space);
+    ASSERT_TRUE(at_title(16));
+    press(vk_space);
+    ASSERT_TRUE(run_until([&] { return question_active == 1; }));
+  }
+
+  // Waits for the answer prompt, moves the cursor down `answer` times and
+  // confirms. Answers the question number (1..60) the screen showed.
+  int answer_question(int answer) {
+    if (!run_until([&] { return answer_active == 1; }))
+      return 0;
+    // The confirm latch was last polled at the previous confirmation; two
+    // polls with the key up make it ready again.
+    frames(2);
+    const int shown = question_of_pixel(pixel(170, 104));
+    for (int i = 0; i < answer; ++i)
+      press(vk_down);
+    key(vk_space, true);
+    frames(1);
+    key(vk_space, false);
+    return shown;
+  }
+
+  // Plays the questions and answers (answers[i] for the i-th); records the
+  // question numbers shown.
+  std::vector<int> answer_all(const std::vector<int>& answers) {
+    std::vector<int> shown;
+    for (int a : answers)
+      shown.push_back(answer_question(a));
+    return shown;
+  }
+
+  // From the analysis to the next title: Space skips the build-up, then
+  // leaves through the wipe.
+  void quick_analysis() {
+    ASSERT_TRUE(run_until([&] { return analysis_active == 1; }));
+    press(vk_space);
+    press(vk_space);
+    ASSERT_TRUE(run_until([&] { return at_analysis(21); }));
+    press(vk_space);
+    ASSERT_TRUE(run_until([&] { return title_active == 1; }));
+  }
+
+  void quick_normal_test(const std::vector<int>& answers, std::vector<int>* shown = nullptr) {
+    quick_start(vk_space);
+    const std::vector<int> questions = answer_all(answers);
+    if (shown != nullptr)
+      *shown = questions;
+    quick_analysis();
+  }
+};
+
+// Scores a player should have after the given answers, from the weights,
+// each answer clamped at once.
+inline void add_expected(int (&scores)[8], int row, int answer, int factor) {
+  for (int t = 0; t < trait_count; ++t) {
+    scores[t] = std::clamp(scores[t] + answer_weights[row][answer][t] * factor, -100, 100);
+  }
+}
+
+}  // namespace shindan
