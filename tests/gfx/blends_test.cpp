@@ -182,6 +182,11 @@ TEST(picture_blends, refusals_draw_nothing) {
   headless::lose_surfaces();
   EXPECT_FALSE(draw_image_additive(0, 0, &images[3], 0, 0, 4, 4));
   EXPECT_FALSE(fill_noise(0, 0, 10, 10));
+  // Screen and back buffer back, the picture still lost: the second lock
+  // fails and the back buffer must be free again afterwards.
+  plat_restore_surface(display.primary_surface);
+  EXPECT_FALSE(draw_image_translucent(0, 0, 0.0f, &images[3], 0, 0, 4, 4));
+  EXPECT_TRUE(fill_noise(0, 0, 1, 1));
   test::close_everything();
 }
 

@@ -218,8 +218,11 @@ TEST(surface_loss, a_lost_picture_is_read_again_from_its_file) {
   draw_image(0, 0, &images[6], 0, 0, 4, 4);
   EXPECT_EQ(test::at(headless::back_buffer_pixels(), 0, 0), 0x1234);
 
+  const std::size_t surfaces = headless::live_surface_count();
   headless::lose_surfaces();
   draw_image(10, 10, &images[6], 0, 0, 4, 4);
+  // The reloaded surface takes the old one's place instead of adding to it.
+  EXPECT_EQ(headless::live_surface_count(), surfaces);
   EXPECT_NE(images[6].surface, nullptr);
   EXPECT_STREQ(images[6].file_name, path.c_str());
   EXPECT_EQ(images[6].colour_key, 0u);

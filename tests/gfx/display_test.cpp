@@ -77,6 +77,7 @@ TEST(display_setup, ready_display_has_its_objects_and_closes_cleanly) {
   test::load_plain_picture(&images[3], "a.bmp", 4, 4, 0xFFFFFF);
   test::load_plain_picture(&images[99], "b.bmp", 4, 4, 0xFFFFFF);
   close_display(main_window);
+  EXPECT_EQ(headless::live_surface_count(), 0u);
   EXPECT_EQ(images[3].surface, nullptr);
   EXPECT_EQ(images[99].surface, nullptr);
   EXPECT_EQ(display.direct_draw, nullptr);

@@ -119,6 +119,15 @@ TEST(match_colour, gives_the_raw_value_and_keeps_the_first_pixel) {
   }
 }
 
+TEST(match_colour, waits_out_a_pending_blit) {
+  test::open_display();
+  test::load_plain_picture(&images[12], "busy.bmp", 2, 2, 0x808080);
+  headless::still_drawing_locks(3);
+  EXPECT_EQ(match_colour(images[12].surface, 0xFFFFFF), 0xFFFFu);
+  EXPECT_EQ(test::peek(images[12].surface, 0, 0), 0x8410);
+  test::close_everything();
+}
+
 TEST(match_colour, one_pixel_picture_is_read_within_its_bounds) {
   test::open_display();
   test::load_plain_picture(&images[9], "one.bmp", 1, 1, 0xFFFFFF);
