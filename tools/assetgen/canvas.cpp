@@ -255,6 +255,8 @@ void close_fonts() {
   }
 }
 
+// Light hinting: full hinting breaks the thin horizontal strokes of the
+// mincho face (the long-vowel bar falls apart at small sizes).
 static FT_Face select_face(face f, int size) {
   FT_Face ft = ft_faces[f == face::mincho ? 0 : 1];
   FT_Set_Pixel_Sizes(ft, 0, static_cast<FT_UInt>(size));
@@ -265,7 +267,7 @@ int text_width(face f, int size, const std::string& utf8) {
   FT_Face ft = select_face(f, size);
   long pen = 0;
   for (std::uint32_t cp : utf8_code_points(utf8)) {
-    if (FT_Load_Char(ft, cp, FT_LOAD_DEFAULT) == 0) {
+    if (FT_Load_Char(ft, cp, FT_LOAD_TARGET_LIGHT) == 0) {
       pen += ft->glyph->advance.x;
     }
   }
@@ -290,7 +292,7 @@ text_mask render_text(face f, int size, const std::string& utf8, int margin) {
   m.coverage = make_plane(m.advance + 2 * margin + 2, m.ascent + descent + 2 * margin);
   long pen = 0;
   for (std::uint32_t cp : utf8_code_points(utf8)) {
-    if (FT_Load_Char(ft, cp, FT_LOAD_RENDER) != 0) {
+    if (FT_Load_Char(ft, cp, FT_LOAD_RENDER | FT_LOAD_TARGET_LIGHT) != 0) {
       continue;
     }
     const FT_GlyphSlot g = ft->glyph;
