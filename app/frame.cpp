@@ -3,6 +3,7 @@
 #include "app/frame.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "app/shell.h"
 #include "game/game.h"
@@ -82,8 +83,11 @@ void reset_game() {
   reset_scores();
   for (auto& entry : asked_questions)
     entry = 255;
-  for (int t = 0; t < trait_count; ++t)
-    std::snprintf(trait_labels[t], sizeof trait_labels[t], "%s", trait_label_table[t]);
+  // Each label is a zero-terminated string inside its 20-byte entry.
+  for (int t = 0; t < trait_count; ++t) {
+    std::memset(trait_labels[t], 0, sizeof trait_labels[t]);
+    std::memcpy(trait_labels[t], trait_label_table[t], std::strlen(trait_label_table[t]));
+  }
 }
 
 }  // namespace
