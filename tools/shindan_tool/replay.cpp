@@ -233,6 +233,29 @@ std::uint32_t screen_rgb(std::int32_t x, std::int32_t y, bool five_five_five) {
   return pixel_rgb(pixels[index], five_five_five);
 }
 
+// libpng reports errors by longjmp; keeping the setjmp in a function of its
+// own leaves no caller's locals to be clobbered.
+bool encode_png(std::FILE* file, const png_byte* rgb) {
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  if (png == nullptr)
+    return false;
+  png_infop info = png_create_info_struct(png);
+  if (info == nullptr || setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, info != nullptr ? &info : nullptr);
+    return false;
+  }
+  png_init_io(png, file);
+  png_set_IHDR(png, info, screen_width, screen_height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  for (std::int32_t y = 0; y < screen_height; ++y) {
+    png_write_row(png, rgb + static_cast<std::size_t>(y) * screen_width * 3);
+  }
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return true;
+}
+
 bool write_screen_png(const std::string& path, bool five_five_five) {
   std::vector<png_byte> rgb(static_cast<std::size_t>(screen_width) * screen_height * 3);
   for (std::int32_t y = 0; y < screen_height; ++y) {
@@ -247,23 +270,8 @@ bool write_screen_png(const std::string& path, bool five_five_five) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr)
     return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-  if (png == nullptr || info == nullptr || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, info != nullptr ? &info : nullptr);
-    std::fclose(file);
-    return false;
-  }
-  png_init_io(png, file);
-  png_set_IHDR(png, info, screen_width, screen_height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (std::int32_t y = 0; y < screen_height; ++y) {
-    png_write_row(png, &rgb[static_cast<std::size_t>(y) * screen_width * 3]);
-  }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return std::fclose(file) == 0;
+  const bool encoded = encode_png(file, rgb.data());
+  return std::fclose(file) == 0 && encoded;
 }
 
 namespace {
