@@ -81,6 +81,10 @@ TEST_F(whole_test, a_normal_test_from_start_up_to_the_result_file) {
   EXPECT_TRUE(screen_is_noise());
   music_from = music_count();
   ASSERT_TRUE(run_until([&] { return analysis_active == 1; }));
+  // The hand-over frame: the analysis starts under the question's noise.
+  EXPECT_EQ(question_active, 0);
+  EXPECT_EQ(analysis_step, 0);
+  EXPECT_TRUE(screen_is_noise());
   EXPECT_TRUE(music_sent_since(music_from, "bgm03.mid"));
   int noise_sounds = 0;
   for (int s : sounds_played())

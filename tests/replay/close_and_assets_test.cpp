@@ -1,0 +1,163 @@
+// Leaving with Esc at any kind of step, and a game whose asset folder lacks
+// some pictures and sounds.
+#include <string>
+
+#include "tests/replay/game_driver.h"
+
+namespace shindan {
+namespace {
+
+const char* const result_name = "分析結果.txt";
+
+struct stop_point {
+  const char* name;
+  std::function<void(game_run*)> reach;
+  bool music_playing;
+};
+
+void PrintTo(const stop_point& point, std::ostream* out) {
+  *out << point.name;
+}
+
+struct escape_at : game_run, ::testing::WithParamInterface<stop_point> {};
+
+TEST_P(escape_at, tears_down_in_order_and_runs_no_further_frame) {
+  start(100);
+  GetParam().reach(this);
+  ASSERT_FALSE(HasFatalFailure());
+  const std::uint64_t frames_before = session.frames;
+  const std::size_t calls_before = headless::shell_calls().size();
+  const std::size_t music_before = music_count();
+
+  key(vk_escape, true);
+  EXPECT_FALSE(frame());
+  EXPECT_TRUE(session.quit);
+  EXPECT_EQ(session.frames, frames_before);
+
+  const auto& calls = headless::shell_calls();
+  const std::vector<std::string> teardown(calls.begin() + static_cast<std::ptrdiff_t>(calls_before), calls.end());
+  EXPECT_EQ(teardown, (std::vector<std::string>{"show_cursor 1", "close_display", "release_sound_device", "minimise",
+                                                "destroy"}));
+  const auto& music = headless::music_commands();
+  const std::vector<std::string> stopped(music.begin() + static_cast<std::ptrdiff_t>(music_before), music.end());
+  if (GetParam().music_playing) {
+    EXPECT_EQ(stopped, (std::vector<std::string>{"stop midi", "close midi"}));
+  } else {
+    EXPECT_TRUE(stopped.empty());
+  }
+  EXPECT_FALSE(headless::window_exists());
+  EXPECT_TRUE(headless::cursor_shown());
+  // No analysis was finished, so no result file.
+  EXPECT_FALSE(std::filesystem::exists(result_name));
+}
+
+INSTANTIATE_TEST_SUITE_P(steps, escape_at,
+                         ::testing::Values(stop_point{"title_fade", [](game_run* g) { g->frames(2); }, false},
+                                           stop_point{"title_zoom",
+                                                      [](game_run* g) {
+                                                        g->frames(2);
+                                                        g->press(vk_space);
+                                                        g->press(vk_space);
+                                                        ASSERT_TRUE(g->at_title(8) || g->at_title(9));
+                                                      },
+                                                      true},
+                                           stop_point{"noise_screen",
+                                                      [](game_run* g) {
+                                                        ASSERT_TRUE(g->run_until([g] { return g->at_title(7); }));
+                                                        g->press(vk_space);
+                                                        ASSERT_TRUE(g->run_until([g] { return g->at_title(17); }));
+                                                      },
+                                                      true},
+                                           stop_point{"answering",
+                                                      [](game_run* g) {
+                                                        g->quick_start();
+                                                        ASSERT_TRUE(g->run_until([] { return answer_active == 1; }));
+                                                      },
+                                                      true},
+                                           stop_point{"confirmation_flash",
+                                                      [](game_run* g) {
+                                                        g->quick_start();
+                                                        g->answer_question(1);
+                                                        ASSERT_EQ(collect_active, 1);
+                                                      },
+                                                      true},
+                                           stop_point{"analysis_gauge",
+                                                      [](game_run* g) {
+                                                        g->quick_start();
+                                                        g->answer_all(std::vector<int>(12, 0));
+                                                        ASSERT_TRUE(g->run_until([g] { return g->at_analysis(5); }));
+                                                      },
+                                                      true},
+                                           stop_point{"analysis_black_wait",
+                                                      [](game_run* g) {
+                                                        g->quick_start();
+                                                        g->answer_all(std::vector<int>(12, 0));
+                                                        ASSERT_TRUE(g->run_until([] { return analysis_active == 1; }));
+                                                        g->press(vk_space);
+                                                        g->press(vk_space);
+                                                        ASSERT_TRUE(g->run_until([g] { return g->at_analysis(21); }));
+                                                        g->press(vk_space);
+                                                        ASSERT_TRUE(g->run_until([g] { return g->at_analysis(23); }));
+                                                      },
+                                                      false}),
+                         [](const ::testing::TestParamInfo<stop_point>& info) { return std::string(info.param.name); });
+
+using missing_assets = game_run;
+
+TEST_F(missing_assets, the_game_runs_on_without_the_missing_files) {
+  assets.skip = [](const std::string& name) {
+    return name == "title.bm" || name == "mainback.bm" || name == "Mask.bm" || name == "push.wav";
+  };
+  start(100);
+  frames(1);  // the first frame loads
+  // One message for the sound; pictures fail quietly.
+  ASSERT_EQ(headless::message_boxes().size(), 1u);
+  EXPECT_EQ(sounds[1], nullptr);
+  EXPECT_EQ(images[0].surface, nullptr);
+  EXPECT_NE(images[1].surface, nullptr);
+
+  // The title's timing runs on with its picture missing.
+  ASSERT_TRUE(run_until([&] { return at_title(7); }, 400));
+  frames(1);
+  EXPECT_EQ(pixel(85, 125), 0);
+  EXPECT_TRUE(shows(120, 285, slot_colour(3)));
+
+  quick_start();
+  // No background: black behind the question.
+  ASSERT_TRUE(run_until([] { return answer_active == 1; }));
+  frames(1);
+  EXPECT_EQ(pixel(5, 5), 0);
+  const std::vector<int> shown = answer_all(std::vector<int>(12, 2));
+  int expected[8] = {};
+  for (int i = 0; i < 12; ++i) {
+    ASSERT_GE(shown[static_cast<std::size_t>(i)], 1);
+    add_expected(expected, shown[static_cast<std::size_t>(i)] - 1, 2, 1);
+  }
+  quick_analysis();
+  const auto bytes = read_file(result_name);
+  EXPECT_EQ(
+      bytes.size(), 144u + [&] {
+        std::size_t extra = 0;
+        for (int v : expected)
+          extra += std::to_string(v).size() - 1;
+        return extra;
+      }());
+  for (int t = 0; t < trait_count; ++t)
+    EXPECT_EQ(trait_scores[t][0], expected[t]);
+  EXPECT_EQ(headless::message_boxes().size(), 1u);
+}
+
+TEST_F(missing_assets, an_empty_folder_still_plays_through_by_the_clock) {
+  assets.skip = [](const std::string&) { return true; };
+  start(100);
+  frames(1);
+  EXPECT_EQ(headless::message_boxes().size(), 8u);  // one per sound
+  quick_start();
+  answer_all(std::vector<int>(12, 0));
+  quick_analysis();
+  EXPECT_EQ(round_number, 1);
+  EXPECT_EQ(read_file(result_name).size() >= 144u, true);
+}
+
+}  // namespace
+}  // namespace shindan
