@@ -82,6 +82,7 @@ TEST(BmpRefused, NotABitmapOrCutShort) {
   bmp_fields f;
   f.bit_count = 16;
   f.compression = bitfields;
+  f.masks = {0xF800, 0x07E0, 0x001F};
   const bytes masked = make_bmp(f);
   expect_refused(bytes(masked.begin(), masked.begin() + 14 + 40 + 8));
 }

@@ -61,6 +61,8 @@ TEST(BmpRle8, StreamsLeavingThePictureAreClipped) {
   EXPECT_EQ(decode_rle(rle8, 2, 2, {5, 1, 0, 0, 1, 2, 0, 1}), (px{G, B, R, R}));
   // Nor does a literal run.
   EXPECT_EQ(decode_rle(rle8, 2, 2, {0, 3, 1, 2, 3, 0, 0, 0, 1, 3, 0, 1}), (px{W, B, R, G}));
+  // A run starting past the edge of an upper row stays out of the rows below it.
+  EXPECT_EQ(decode_rle(rle8, 2, 2, {0, 0, 3, 1, 2, 2, 0, 1}), (px{R, R, B, B}));
   // A delta far to the right, then a run that lands nowhere.
   EXPECT_EQ(decode_rle(rle8, 2, 1, {0, 2, 255, 0, 200, 1, 0, 1}), (px{B, B}));
   // A delta past the top ends the picture; what follows is ignored.
