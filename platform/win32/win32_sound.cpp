@@ -5,6 +5,7 @@
 // plat_sound_device is an IDirectSound, plat_sound_buffer an
 // IDirectSoundBuffer; a RIFF file is an mmio handle with the file's size.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -145,24 +146,43 @@ void plat_release_sound_buffer(plat_sound_buffer* buffer) {
 // ---------------------------------------------------------------------------
 // RIFF files through the multimedia file functions
 
+// mmioOpen's own file opening goes through the old OpenFile, which takes the
+// name in the machine's code page and gives up on full paths longer than 128
+// characters: run from a Japanese folder on another Windows, or from a deep
+// one anywhere, no sound would load. So the file is opened here with its wide
+// name and mmio reads through the handle (the standard DOS I/O procedure
+// takes an open handle in adwInfo[0] and closes it in mmioClose).
 plat_riff_file* plat_riff_open(const char* file_name) {
   if (file_name == nullptr) {
     return nullptr;
   }
-  std::wstring wide_name = wide_from_sjis(file_name);
+  const std::wstring wide_name = wide_from_sjis(file_name);
   if (wide_name.empty()) {
     return nullptr;
   }
-  // mmioOpen may write into the name it is given, so it gets its own copy.
-  HMMIO handle = mmioOpenW(wide_name.data(), nullptr, MMIO_ALLOCBUF | MMIO_READ);
-  if (handle == nullptr) {
+  HANDLE handle = CreateFileW(wide_name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
     return nullptr;
   }
-  const LONG end = mmioSeek(handle, 0, SEEK_END);
-  mmioSeek(handle, 0, SEEK_SET);
+  LARGE_INTEGER size = {};
+  if (!GetFileSizeEx(handle, &size)) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  MMIOINFO info = {};
+  info.fccIOProc = FOURCC_DOS;
+  // Kernel handles keep their value within 32 bits, also on 64-bit Windows.
+  info.adwInfo[0] = static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(handle));
+  HMMIO mmio = mmioOpenW(nullptr, &info, MMIO_ALLOCBUF | MMIO_READ);
+  if (mmio == nullptr) {
+    CloseHandle(handle);
+    return nullptr;
+  }
   plat_riff_file* file = new plat_riff_file;
-  file->handle = handle;
-  file->file_size = end > 0 ? static_cast<std::uint32_t>(end) : 0;
+  file->handle = mmio;
+  // Chunk sizes are 32-bit; a larger file still holds at most that much.
+  file->file_size = size.QuadPart > 0xFFFFFFFFll ? 0xFFFFFFFFu : static_cast<std::uint32_t>(size.QuadPart);
   return file;
 }
 
