@@ -237,7 +237,7 @@ canvas qdisp_picture() {
   canvas c = make_canvas(320, 216 * 8);
   for (int f = 0; f < 8; ++f) {
     const float radius = 0.86f - 0.03f * f;
-    const float width = 0.11f * (1 - 0.09f * f);
+    const float width = 0.1f / (1 + 0.35f * f);  // thin, since later frames are drawn larger
     const float strength = 1.0f - 0.06f * f;
     for (int y = 0; y < 216; ++y) {
       for (int x = 0; x < 320; ++x) {
@@ -259,12 +259,12 @@ canvas qdisp_picture() {
           core = std::pow(std::max(0.0f, 1 - rho / radius), 1.6f) * (1 - f / 3.0f);
         }
         const float v = std::min(1.0f, (ring + inner) * strength + core);
-        if (v < 0.07f) {
+        if (v < 0.12f) {
           continue;
         }
         const rgb tint = mix(rgb{150, 205, 255}, rgb{175, 140, 255}, std::clamp(rho - 0.5f, 0.0f, 1.0f));
         const rgb hot = mix(tint, rgb{240, 246, 255}, std::clamp(v * v, 0.0f, 1.0f));
-        at(c, x, 216 * f + y) = scale(hot, 0.25f + 0.75f * v);
+        at(c, x, 216 * f + y) = scale(hot, 0.1f + 0.9f * v);
       }
     }
   }
