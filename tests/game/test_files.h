@@ -104,6 +104,42 @@ inline bool write_bmp(const std::string& name, std::uint32_t width, std::uint32_
   return write_bytes(name, out);
 }
 
+// The same for pictures made of horizontal bands: one colour per row, which
+// is much quicker to write for the big pictures.
+inline bool write_banded_bmp(const std::string& name, std::uint32_t width, std::uint32_t height,
+                             const std::function<rgb(std::uint32_t)>& row_colour) {
+  const std::uint32_t row_bytes = (width * 3 + 3) & ~3u;
+  std::vector<std::uint8_t> out;
+  out.reserve(54 + row_bytes * height);
+  out.push_back('B');
+  out.push_back('M');
+  put_u32(&out, 54 + row_bytes * height);
+  put_u32(&out, 0);
+  put_u32(&out, 54);
+  put_u32(&out, 40);
+  put_u32(&out, width);
+  put_u32(&out, height);
+  put_u16(&out, 1);
+  put_u16(&out, 24);
+  put_u32(&out, 0);
+  put_u32(&out, row_bytes * height);
+  put_u32(&out, 2835);
+  put_u32(&out, 2835);
+  put_u32(&out, 0);
+  put_u32(&out, 0);
+  std::vector<std::uint8_t> row(row_bytes, 0);
+  for (std::uint32_t r = 0; r < height; ++r) {
+    const rgb c = row_colour(height - 1 - r);
+    for (std::uint32_t x = 0; x < width; ++x) {
+      row[3 * x] = c.b;
+      row[3 * x + 1] = c.g;
+      row[3 * x + 2] = c.r;
+    }
+    out.insert(out.end(), row.begin(), row.end());
+  }
+  return write_bytes(name, out);
+}
+
 inline bool write_solid_bmp(const std::string& name, std::uint32_t width, std::uint32_t height, rgb c) {
   return write_bmp(name, width, height, [c](std::uint32_t, std::uint32_t) { return c; });
 }

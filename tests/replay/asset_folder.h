@@ -72,13 +72,18 @@ inline bool write_asset_folder(const asset_choice& choice = {}) {
     if (!choice.skip(name))
       ok = write_bmp(name, w, h, colour) && ok;
   };
+  auto banded = [&](const std::string& name, std::uint32_t w, std::uint32_t h,
+                    const std::function<rgb(std::uint32_t)>& row_colour) {
+    if (!choice.skip(name))
+      ok = write_banded_bmp(name, w, h, row_colour) && ok;
+  };
   auto solid = [&](const std::string& name, int slot, std::uint32_t w, std::uint32_t h) {
     const rgb c = slot_colour(slot);
-    picture(name, w, h, [c](std::uint32_t, std::uint32_t) { return c; });
+    banded(name, w, h, [c](std::uint32_t) { return c; });
   };
   auto two_part = [&](const std::string& name, int slot, std::uint32_t w, std::uint32_t part_h) {
-    picture(name, w, 2 * part_h,
-            [=](std::uint32_t, std::uint32_t y) { return y < part_h ? slot_colour(slot) : second_part_colour(slot); });
+    banded(name, w, 2 * part_h,
+           [=](std::uint32_t y) { return y < part_h ? slot_colour(slot) : second_part_colour(slot); });
   };
 
   solid("title.bm", 0, 480, 60);
@@ -90,17 +95,15 @@ inline bool write_asset_folder(const asset_choice& choice = {}) {
   solid("initmes1.bm", 6, 404, 28);
   solid("initmes2.bm", 7, 380, 92);
   solid("initmes3.bm", 8, 452, 60);
-  picture("mainback.bm", 640, 480 * 12,
-          [](std::uint32_t, std::uint32_t y) { return mainback_colour(static_cast<int>(y / 480)); });
+  banded("mainback.bm", 640, 480 * 12, [](std::uint32_t y) { return mainback_colour(static_cast<int>(y / 480)); });
   solid("qdisp_eff.bm", 10, 320, 216 * 8);
   solid("cursol.bm", 11, 32, 32 * 8);
   solid("cursol_r.bm", 12, 32, 32 * 8);
   solid("collect_eff.bm", 13, 320, 32 * 16);
-  picture("result.bm", 224, 28 * 17,
-          [](std::uint32_t, std::uint32_t y) { return label_colour(static_cast<int>(y / 28)); });
+  banded("result.bm", 224, 28 * 17, [](std::uint32_t y) { return label_colour(static_cast<int>(y / 28)); });
   solid("memori.bm", 15, 450, 40);
   solid("bunseki.bm", 16, 192, 32);
-  picture("gage.bm", 2, 24 * 8, [](std::uint32_t, std::uint32_t y) {
+  banded("gage.bm", 2, 24 * 8, [](std::uint32_t y) {
     const std::uint32_t within = y % 24;
     return within >= 2 && within < 22 ? slice_colour(static_cast<int>(y / 24)) : rgb{};
   });
@@ -111,7 +114,7 @@ inline bool write_asset_folder(const asset_choice& choice = {}) {
   for (int n = 1; n <= 60; ++n) {
     char name[16];
     std::snprintf(name, sizeof name, "q%03d.bm", n);
-    picture(name, 308, 280, [n](std::uint32_t, std::uint32_t y) {
+    banded(name, 308, 280, [n](std::uint32_t y) {
       return y < 196 ? question_colour(n) : answer_colour(n, static_cast<int>((y - 196) / 28));
     });
   }
