@@ -2,8 +2,6 @@
 // the two score sets never touch each other.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "game/game.h"
 
 namespace shindan {
@@ -81,34 +79,6 @@ TEST_F(scoring, reset_clears_both_sets) {
     EXPECT_EQ(set_of(t, 0), 0);
     EXPECT_EQ(set_of(t, 1), 0);
   }
-}
-
-TEST(weights, stay_within_thirty_and_no_answer_is_empty) {
-  for (int r = 0; r < pool_size; ++r) {
-    for (int a = 0; a < 3; ++a) {
-      int magnitude = 0;
-      for (int t = 0; t < trait_count; ++t) {
-        EXPECT_GE(answer_weights[r][a][t], -30);
-        EXPECT_LE(answer_weights[r][a][t], 30);
-        magnitude += answer_weights[r][a][t] < 0 ? -answer_weights[r][a][t] : answer_weights[r][a][t];
-      }
-      EXPECT_GT(magnitude, 0) << "row " << r << " answer " << a;
-    }
-  }
-}
-
-TEST(labels, are_sixteen_shift_jis_bytes_padded_with_full_width_spaces) {
-  for (int t = 0; t < trait_count; ++t) {
-    EXPECT_EQ(std::strlen(trait_label_table[t]), 16u) << "trait " << t;
-    // Every character is double-byte: lead bytes at even offsets.
-    for (int i = 0; i < 16; i += 2) {
-      const auto lead = static_cast<unsigned char>(trait_label_table[t][i]);
-      EXPECT_TRUE((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC)) << "trait " << t;
-    }
-  }
-  // 孤独を求める傾向 fills all eight characters; 欲望 needs six spaces.
-  EXPECT_EQ(std::memcmp(trait_label_table[5] + 14, "\x8c\xfc", 2), 0);
-  EXPECT_EQ(std::memcmp(trait_label_table[2] + 4, "\x81\x40\x81\x40\x81\x40\x81\x40\x81\x40\x81\x40", 12), 0);
 }
 
 }  // namespace
