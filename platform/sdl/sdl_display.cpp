@@ -98,6 +98,16 @@ plat_display_stage plat_open_display(plat_window* window, plat_display_objects* 
     complain("no display");
     return plat_display_stage::no_device;
   }
+  // Without a display SDL falls back to drawing into memory; a player would
+  // see nothing, so that counts as no display unless asked for by name.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const char* asked = std::getenv("SDL_VIDEODRIVER");
+  if (driver != nullptr && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) &&
+      (asked == nullptr || std::strcmp(asked, driver) != 0)) {
+    std::fprintf(stderr, "shindan: no display\n");
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return plat_display_stage::no_device;
+  }
 
   const bool windowed = windowed_start();
   const int scale = windowed ? 1 : window_scale();
