@@ -11,6 +11,10 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#define SHINDAN_AVX2_ROWS 1
+#endif
 
 #include "platform/common/sjis.h"
 
@@ -83,6 +87,31 @@ void copy_row_keyed(std::uint16_t* to, const std::uint16_t* from, std::size_t w,
       to[col] = from[col];
   }
 }
+
+#if defined(SHINDAN_AVX2_ROWS)
+// The same with sixteen pixels a step, for processors that have AVX2; the
+// rest of the row goes to the eight-pixel version.
+__attribute__((target("avx2"))) void copy_row_keyed_avx2(std::uint16_t* to, const std::uint16_t* from, std::size_t w,
+                                                         std::uint16_t key) {
+  std::size_t col = 0;
+  const __m256i keys = _mm256_set1_epi16(static_cast<short>(key));
+  for (; col + 16 <= w; col += 16) {
+    const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + col));
+    const __m256i skip = _mm256_cmpeq_epi16(p, keys);
+    const int skipped = _mm256_movemask_epi8(skip);
+    if (skipped == -1)
+      continue;
+    __m256i* out = reinterpret_cast<__m256i*>(to + col);
+    if (skipped == 0)
+      _mm256_storeu_si256(out, p);
+    else
+      _mm256_storeu_si256(out, _mm256_blendv_epi8(p, _mm256_loadu_si256(out), skip));
+  }
+  copy_row_keyed(to + col, from + col, w - col, key);
+}
+
+const bool has_avx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
+#endif
 
 }  // namespace
 
@@ -348,6 +377,17 @@ plat_result plat_copy_keyed(plat_surface* target, std::int32_t x, std::int32_t y
   const std::size_t from_stride = own.empty() ? static_cast<std::uint32_t>(source->pitch) / 2 : w;
   std::uint16_t* to = surface_row(target, static_cast<std::uint32_t>(dy)) + dx;
   const std::size_t to_stride = static_cast<std::uint32_t>(target->pitch) / 2;
+#if defined(SHINDAN_AVX2_ROWS)
+  if (keyed && has_avx2 && w >= 16) {
+    for (std::size_t row = 0;;) {
+      copy_row_keyed_avx2(to, from, w, key);
+      if (++row == h)
+        return plat_ok;
+      from += from_stride;
+      to += to_stride;
+    }
+  }
+#endif
   for (std::size_t row = 0;;) {
     if (keyed)
       copy_row_keyed(to, from, w, key);
