@@ -21,6 +21,11 @@
 namespace shindan {
 
 pixel_format_record pixel_format;
+#if defined(SHINDAN_AVX2_NOISE)
+bool noise_uses_avx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
+#else
+bool noise_uses_avx2 = false;
+#endif
 
 namespace {
 
@@ -366,14 +371,13 @@ __attribute__((target("avx2"))) void noise_blocks_avx2(const avx_noise& k, const
            static_cast<std::uint32_t>(static_cast<std::uint16_t>(_mm256_extract_epi16(low1, 15)));
 }
 
-const bool has_avx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
 #endif
 
 void fill_noise_rows_fast(const noise_fill& fill, std::uint16_t* row_start, std::int64_t stride, std::int64_t columns,
                           std::int64_t rows) {
   std::uint32_t state = rand_state;
 #if defined(SHINDAN_AVX2_NOISE)
-  if (has_avx2 && columns >= 32) {
+  if (noise_uses_avx2 && columns >= 32) {
     const avx_noise wide = avx_noise_of();
     const std::int64_t wide_blocks = columns / 32;
     for (std::int64_t row = 0;;) {

@@ -66,6 +66,9 @@ bool draw_image_translucent(std::int32_t x, std::int32_t y, float transparency, 
 bool draw_image_additive(std::int32_t x, std::int32_t y, image_slot* slot, std::int32_t left, std::int32_t top,
                          std::int32_t right, std::int32_t bottom);
 bool fill_noise(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height);
+// Whether fill_noise uses the processor's 256-bit vectors; on where they
+// exist. Tests switch it off to check the narrower path on the same machine.
+extern bool noise_uses_avx2;
 
 // ---- text (Shift-JIS)
 void draw_text(const char* text, std::int32_t height, std::int32_t x, std::int32_t y, std::int32_t red,

@@ -22,6 +22,11 @@ namespace shindan {
 
 std::vector<plat_surface*> live_surfaces;
 int pending_blit_answers = 0;
+#if defined(SHINDAN_AVX2_ROWS)
+bool keyed_copy_uses_avx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
+#else
+bool keyed_copy_uses_avx2 = false;
+#endif
 
 namespace {
 
@@ -110,7 +115,6 @@ __attribute__((target("avx2"))) void copy_row_keyed_avx2(std::uint16_t* to, cons
   copy_row_keyed(to + col, from + col, w - col, key);
 }
 
-const bool has_avx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
 #endif
 
 }  // namespace
@@ -378,7 +382,7 @@ plat_result plat_copy_keyed(plat_surface* target, std::int32_t x, std::int32_t y
   std::uint16_t* to = surface_row(target, static_cast<std::uint32_t>(dy)) + dx;
   const std::size_t to_stride = static_cast<std::uint32_t>(target->pitch) / 2;
 #if defined(SHINDAN_AVX2_ROWS)
-  if (keyed && has_avx2 && w >= 16) {
+  if (keyed && keyed_copy_uses_avx2 && w >= 16) {
     for (std::size_t row = 0;;) {
       copy_row_keyed_avx2(to, from, w, key);
       if (++row == h)

@@ -46,6 +46,9 @@ extern std::vector<plat_surface*> live_surfaces;
 // Locks without waiting answer plat_still_drawing this many more times, as
 // if a blit were still running on the card.
 extern int pending_blit_answers;
+// Whether keyed copies use the processor's 256-bit vectors; on where they
+// exist. Tests switch it off to check the narrower path on the same machine.
+extern bool keyed_copy_uses_avx2;
 
 // A surface of the given size, filled with black, entered in live_surfaces.
 // Null when the size is zero or too large to hold.

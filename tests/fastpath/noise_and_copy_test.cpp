@@ -4,19 +4,45 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <string>
+#include <tuple>
 
 #include "tests/fastpath/reference.h"
 
 namespace shindan::fastpath {
 namespace {
 
-struct fast_paths : ::testing::TestWithParam<bool> {
-  void SetUp() override { ASSERT_TRUE(open_display(GetParam())); }
-  void TearDown() override { close_display_and_window(); }
+// What the processor offers, read once before any test switches it off.
+bool wide_noise() {
+  static const bool offered = noise_uses_avx2;
+  return offered;
+}
+bool wide_copies() {
+  static const bool offered = keyed_copy_uses_avx2;
+  return offered;
+}
+
+// Each layout, with the widest vectors the processor has and with the
+// narrower ones every x86-64 processor has.
+struct fast_paths : ::testing::TestWithParam<std::tuple<bool, bool>> {
+  bool five_five_five() const { return std::get<0>(GetParam()); }
+  void SetUp() override {
+    ASSERT_TRUE(open_display(five_five_five()));
+    noise_uses_avx2 = std::get<1>(GetParam()) && wide_noise();
+    keyed_copy_uses_avx2 = std::get<1>(GetParam()) && wide_copies();
+  }
+  void TearDown() override {
+    close_display_and_window();
+    noise_uses_avx2 = wide_noise();
+    keyed_copy_uses_avx2 = wide_copies();
+  }
 };
 
-INSTANTIATE_TEST_SUITE_P(layouts, fast_paths, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "rgb555" : "rgb565"; });
+INSTANTIATE_TEST_SUITE_P(layouts, fast_paths, ::testing::Combine(::testing::Bool(), ::testing::Bool()),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param) ? "rgb555" : "rgb565") +
+                                  (std::get<1>(info.param) ? "_widest" : "_narrow");
+                         });
 
 // Where the fill should land, by the rule: off-screen starts draw nothing,
 // the size is cut at the screen's right and bottom edges.
@@ -58,7 +84,7 @@ void check_noise(std::mt19937* rng, int x, int y, int w, int h) {
 }
 
 TEST_P(fast_paths, noise_matches_the_serial_generator) {
-  std::mt19937 rng(GetParam() ? 555 : 565);
+  std::mt19937 rng(five_five_five() ? 555 : 565);
   check_noise(&rng, 0, 0, 640, 480);
   // Every width around the lane counts, and starts that leave odd tails.
   for (int w = 0; w <= 70; ++w)
@@ -130,7 +156,7 @@ void expected_copy(std::vector<std::uint16_t>* target, std::uint32_t tw, std::ui
 }
 
 TEST_P(fast_paths, keyed_copy_matches_the_pixel_rule) {
-  std::mt19937 rng(GetParam() ? 11 : 12);
+  std::mt19937 rng(five_five_five() ? 11 : 12);
   std::uniform_int_distribution<int> side(1, 90), pos(-100, 700), edge(-20, 110);
   plat_surface* back = display.back_buffer;
   for (int i = 0; i < 120; ++i) {
