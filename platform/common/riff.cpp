@@ -144,16 +144,11 @@ std::int32_t plat_riff_read(plat_riff_file* file, void* data, std::int32_t bytes
 bool plat_riff_leave(plat_riff_file* file, const plat_riff_chunk& chunk) {
   if (!file)
     return false;
-  const std::uint64_t data_end = static_cast<std::uint64_t>(chunk.data_offset) + chunk.size;
-  // A chunk that claims more than the file holds has no end to go to.
-  if (data_end > file->size) {
-    seek_to(file, file->size);
-    return false;
-  }
-  // The pad byte of an odd chunk may be missing at the very end of a file.
-  std::uint64_t end = data_end + (chunk.size & 1u);
-  if (end > file->size)
-    end = file->size;
+  // The position goes to where the chunk claims to end, pad byte included,
+  // even past the end of a file that lies about the size: leaving succeeds
+  // as the multimedia file functions let it, and the next search or read
+  // from there finds nothing, so a truncated file is refused at that step.
+  const std::uint64_t end = static_cast<std::uint64_t>(chunk.data_offset) + chunk.size + (chunk.size & 1u);
   return seek_to(file, end);
 }
 

@@ -106,7 +106,12 @@ TEST_F(riff_reader, reports_what_a_truncated_file_really_holds) {
   char buffer[16];
   EXPECT_EQ(plat_riff_read(file, buffer, 16), 3);
   EXPECT_EQ(plat_riff_read(file, buffer, 16), 0);
-  EXPECT_FALSE(plat_riff_leave(file, data));
+  // Leaving goes to the claimed end, beyond the file, where nothing more is
+  // found or read.
+  EXPECT_TRUE(plat_riff_leave(file, data));
+  plat_riff_chunk more;
+  EXPECT_FALSE(plat_riff_find_chunk(file, wave, "LIST", &more));
+  EXPECT_EQ(plat_riff_read(file, buffer, 16), 0);
 }
 
 TEST_F(riff_reader, stops_on_sizes_that_point_nowhere) {

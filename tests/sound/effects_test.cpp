@@ -106,6 +106,8 @@ TEST_F(SoundEffects, EachBrokenFileIsRefusedWithItsOwnMessage) {
     body.resize(10);
     short_format = test::wave({test::chunk_claiming("fmt ", 16, body)});
   }
+  bytes swallowing_format = pcm_format();
+  swallowing_format.insert(swallowing_format.end(), data.begin(), data.end());
   bytes not_riff(64, 'x');
   struct broken_file {
     const char* name;
@@ -122,6 +124,9 @@ TEST_F(SoundEffects, EachBrokenFileIsRefusedWithItsOwnMessage) {
       {"endfmt.wav", test::wave({fmt}), test::format_unreadable},
       {"float.wav", test::wave({test::chunk("fmt ", test::format_body(3, 2, 44100, 32)), data}), test::format_invalid},
       {"nodata.wav", test::wave({fmt, test::chunk("LIST", {1, 2, 3, 4})}), test::no_data},
+      // A format chunk claiming more than the file holds swallows the data
+      // chunk inside it: leaving it lands past the end, where no data is.
+      {"bigfmt.wav", test::wave({test::chunk_claiming("fmt ", 4096, swallowing_format)}), test::no_data},
       {"shortdata.wav", test::wave({fmt, test::chunk_claiming("data", 1000, samples(10))}), test::data_unreadable},
   };
   for (const broken_file& c : cases) {
