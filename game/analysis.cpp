@@ -115,7 +115,10 @@ void handle_space() {
 // mask frame, over the previous frame; after eight passes the screen is black.
 void closing_wipe() {
   mask_timer += frame_seconds * 100.0f;
-  if (mask_timer >= 1.8f) {
+  // The step comes once the timer has really reached 1.8 hundredths. The
+  // float nearest 1.8 lies just below it, so an 18 ms frame (or two of 9 ms)
+  // has not got there yet; comparing against 1.8f would step one frame early.
+  if (static_cast<double>(mask_timer) >= 1.8) {
     mask_timer = 0.0f;
     mask_row -= 1;
     if (mask_row == -1) {

@@ -1,9 +1,10 @@
-// Gauges and figures of the analysis screen, checked on the back buffer with
-// small pictures whose cells each have a colour of their own.
+// Gauges, figures and wipe timing of the analysis screen, checked on the back
+// buffer with small pictures whose cells each have a colour of their own.
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "app/frame.h"
 #include "app/shell.h"
 #include "game/game.h"
 #include "gfx/gfx.h"
@@ -157,6 +158,44 @@ TEST_F(gauges, animation_counts_towards_the_target_one_unit_a_step) {
   EXPECT_TRUE(animate_gauge(7, 1));
   EXPECT_FALSE(animate_gauge(7, 1));
   frame_seconds = 0.0f;
+}
+
+TEST_F(gauges, wipe_steps_only_once_its_timer_has_reached_the_real_threshold) {
+  // The closing wipe alone, from its first frame.
+  const auto run_wipe_frame = [] { EXPECT_TRUE(analysis_scene()); };
+  shift_mode = 0;
+  analysis_step = 22;
+  mask_frame = 0;
+  mask_row = 10;
+  mask_timer = 0.0f;
+
+  // 18 ms gives the float just below 1.8: not there yet, the next frame is.
+  frame_seconds = 0.018f;
+  run_wipe_frame();
+  EXPECT_EQ(mask_row, 10);
+  run_wipe_frame();
+  EXPECT_EQ(mask_row, 9);
+  EXPECT_EQ(mask_timer, 0.0f);
+
+  // Two frames of 9 ms land on the same float.
+  frame_seconds = 0.009f;
+  run_wipe_frame();
+  run_wipe_frame();
+  EXPECT_EQ(mask_row, 9);
+  run_wipe_frame();
+  EXPECT_EQ(mask_row, 8);
+
+  // 19 ms is past it at once, so every frame steps.
+  frame_seconds = 0.019f;
+  run_wipe_frame();
+  EXPECT_EQ(mask_row, 7);
+  run_wipe_frame();
+  EXPECT_EQ(mask_row, 6);
+
+  frame_seconds = 0.0f;
+  analysis_step = 0;
+  mask_timer = 0.0f;
+  first_test = 1;
 }
 
 TEST(question_pool, free_entries_never_match_and_every_row_is_searched) {
