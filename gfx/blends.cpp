@@ -10,7 +10,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if defined(__GNUC__) && defined(__x86_64__)
+// 256-bit vectors only where the compiler keeps their stack slots aligned:
+// MinGW's GCC does not (its Windows stack is 16-byte aligned).
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(_WIN32)
 #include <immintrin.h>
 #define SHINDAN_AVX2_NOISE 1
 #endif
