@@ -57,12 +57,13 @@ def raw_rgb(path, fmt=""):
     return data
 
 
+SHIFT_3 = bytes(v >> 3 for v in range(256))
+SHIFT_2 = bytes(v >> 2 for v in range(256))
+
+
 def to_565(data):
-    out = bytearray(len(data) // 3 * 3)
-    for i in range(0, len(data) - 2, 3):
-        out[i] = data[i] >> 3
-        out[i + 1] = data[i + 1] >> 2
-        out[i + 2] = data[i + 2] >> 3
+    out = bytearray(data.translate(SHIFT_3))
+    out[1::3] = data[1::3].translate(SHIFT_2)
     return bytes(out)
 
 
@@ -80,8 +81,7 @@ def region_mismatch(a, b, left, top, right, bottom, width=WIDTH):
 
 
 class Display:
-    def __init__(self, work):
-        self.shot_path = os.path.join(work, "screen.png")
+    def __init__(self):
         read, write = os.pipe()
         self.server = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write), "-screen", "0", "%dx%dx16" % (WIDTH, HEIGHT),
@@ -112,10 +112,14 @@ class Display:
         return env
 
     def screen(self, env, keep=None):
-        run(["import", "-window", "root", self.shot_path], env=env, stderr=subprocess.DEVNULL)
+        data = subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"], env=env, check=True,
+                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
+        if len(data) != WIDTH * HEIGHT * 3:
+            raise Failure("the screenshot has %d bytes" % len(data))
         if keep:
-            shutil.copy(self.shot_path, keep)
-        return to_565(raw_rgb(self.shot_path))
+            subprocess.run(["convert", "-size", "%dx%d" % (WIDTH, HEIGHT), "-depth", "8", "rgb:-", keep],
+                           input=data, check=True)
+        return to_565(data)
 
 
 def xdotool(env, *args):
@@ -126,9 +130,9 @@ def xdotool(env, *args):
 def tap(env, key):
     # A tap shorter than a frame would go unseen: the game polls key states.
     xdotool(env, "keydown", key)
-    time.sleep(0.12)
+    time.sleep(0.15)
     xdotool(env, "keyup", key)
-    time.sleep(0.12)
+    time.sleep(0.1)
 
 
 def wait_for(what, test, seconds, step=0.25):
@@ -179,6 +183,16 @@ def prepare_prefix(env):
     if not os.path.exists(os.path.join(env["WINEPREFIX"], "system.reg")):
         log("wine: creating the prefix")
         run(["wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        run(["wineserver", "-w"], env=env)  # the registry files are written at its end
+    # Wine draws DirectDraw through OpenGL unless told otherwise; on a virtual
+    # screen with software OpenGL that runs the game at a few frames a second
+    # where surfaces are locked, and taps fall between frames. Its plain
+    # software renderer runs it at hundreds.
+    with open(os.path.join(env["WINEPREFIX"], "user.reg"), encoding="latin-1") as f:
+        configured = '"renderer"="gdi"' in f.read()
+    if not configured:
+        run(["wine", "reg", "add", r"HKCU\Software\Wine\Direct3D", "/v", "renderer", "/t", "REG_SZ", "/d", "gdi",
+             "/f"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     run(["wineserver", "-w"], env=env)
 
 
@@ -211,7 +225,8 @@ def answer_script(answers):
         # A few frames of answering with Space up: the scene's latch last saw
         # the previous confirmation's press and must see the release first.
         lines += ["until answering max 20000", "frames 3"]
-        lines += ["tap down"] * downs
+        # A key counts again only after two polls with it up.
+        lines += ["tap down", "frames 2"] * downs
         lines.append("tap space")
     return lines
 
@@ -219,13 +234,26 @@ def answer_script(answers):
 # ---------------------------------------------------------------------------
 # the scenarios
 
-def expect_screen(display, env, reference, what, seconds, keep, threshold=0.02):
-    """Waits until the screen matches the replay's frame; answers the mismatch."""
+def screen_mismatch(display, env, reference, keep=None, ignore=None):
+    """Share of the screen's pixels that differ from the reference; a
+    rectangle to ignore (left, top, right, bottom) counts as matching."""
+    shot = display.screen(env, keep)
+    if ignore:
+        left, top, right, bottom = ignore
+        patched = bytearray(reference)
+        for y in range(top, bottom):
+            a, b = (y * WIDTH + left) * 3, (y * WIDTH + right) * 3
+            patched[a:b] = shot[a:b]
+        reference = bytes(patched)
+    return region_mismatch(shot, reference, 0, 0, WIDTH, HEIGHT)
+
+
+def expect_screen(display, env, reference, what, seconds, keep, threshold=0.02, ignore=None):
+    """Waits until the screen matches the replay's frame."""
     best = [1.0]
 
     def matches():
-        shot = display.screen(env, keep)
-        share = region_mismatch(shot, reference, 0, 0, WIDTH, HEIGHT)
+        share = screen_mismatch(display, env, reference, keep, ignore)
         best[0] = min(best[0], share)
         return share <= threshold
 
@@ -273,6 +301,36 @@ def load_questions(pack, names):
     return pictures
 
 
+def cursor_row(display, env):
+    """The answer row (0..2) the cursors stand at, or None while none shows.
+    The cursors are added onto the background left and right of the answer
+    bands, where nothing else is drawn, so their row is clearly the brightest
+    even in their dimmest animation frame."""
+    shot = display.screen(env)
+    sums = []
+    for row in range(3):
+        total = 0
+        for y in range(330 + 36 * row, 358 + 36 * row):
+            base = y * WIDTH * 3
+            total += sum(shot[base + 125 * 3:base + 157 * 3]) + sum(shot[base + 487 * 3:base + 519 * 3])
+        sums.append(total)
+    best = max(range(3), key=lambda r: sums[r])
+    others = max(sums[r] for r in range(3) if r != best)
+    return best if sums[best] > others * 1.25 else None
+
+
+def keep_tapping(env, key, done, what, tries=4, seconds=2.5):
+    """Taps until done() holds: a tap can go unseen when a slow frame takes
+    both the key's press and its release off the queue at once."""
+    for _ in range(tries):
+        tap(env, key)
+        try:
+            return wait_for(what, done, seconds)
+        except Failure:
+            continue
+    raise Failure("%s: no effect after %d taps of %s" % (what, tries, key))
+
+
 def answer_questions(display, env, pictures, answers, fixed_order):
     asked = []
     for number, downs in enumerate(answers):
@@ -280,12 +338,17 @@ def answer_questions(display, env, pictures, answers, fixed_order):
             candidates = {k: v for k, v in pictures.items() if k == fixed_order[number]}
         else:
             candidates = {k: v for k, v in pictures.items() if k not in asked}
-        name = wait_for("question %d" % (number + 1), lambda: question_shown(display, env, candidates), 30)
+        what = "question %d" % (number + 1)
+        name = wait_for(what, lambda: question_shown(display, env, candidates), 60)
         asked.append(name)
-        time.sleep(0.4)  # the appearance effect ends and the cursors come up
-        for _ in range(downs):
-            tap(env, "Down")
-        tap(env, "space")
+        wait_for(what + ": the cursors", lambda: cursor_row(display, env) == 0, 10)
+        for row in range(1, downs + 1):
+            keep_tapping(env, "Down", lambda: cursor_row(display, env) == row, what + ": cursor to row %d" % row)
+        # Once the flash has run, this question is gone for good (the cursors
+        # go away as well, but only for a moment, too short to poll for).
+        this_one = {name: candidates[name]}
+        keep_tapping(env, "space", lambda: question_shown(display, env, this_one) is None, what + ": confirmed",
+                     seconds=4.0)
     return asked
 
 
@@ -338,6 +401,10 @@ def scenario_missing_sound(display, env, exe, pack, work, references):
             raise Failure("Esc: exit code %r, expected 1" % code)
         if os.path.exists(os.path.join(folder, RESULT_NAME)):
             raise Failure("a result file was written without an analysis")
+    except Failure:
+        display.screen(env, os.path.join(work, "failure.png"))
+        print("the screen at the failure: " + os.path.join(work, "failure.png"))
+        raise
     finally:
         game.kill()
 
@@ -366,13 +433,14 @@ def scenario_play(display, env, exe, pack, work, references, replay_folder):
             raise Failure("unexpected message boxes: %r" % game.boxes())
 
         # Shift test: fixed questions, so every screen can be compared.
-        tap(env, "shift")
+        keep_tapping(env, "shift", lambda: screen_mismatch(display, env, references["title"]) > 0.1,
+                     "the Shift test starts")
         time.sleep(3.0)
         tap(env, "space")  # all three messages at once
         time.sleep(0.5)
         tap(env, "space")  # straight to the noise
         name = wait_for("question 1", lambda: question_shown(display, env, {"q049.bm": fixed["q049.bm"]},
-                                                             os.path.join(work, "wine-question.png")), 30)
+                                                             os.path.join(work, "wine-question.png")), 60)
         # The replay's frame of the same question, where the picture is opaque
         # (the animated background shows through the rest).
         question_reference = to_565(raw_rgb(os.path.join(replay_folder, "question.png")))
@@ -387,9 +455,10 @@ def scenario_play(display, env, exe, pack, work, references, replay_folder):
         tap(env, "space")  # past the band and scale
         time.sleep(1.0)
         tap(env, "space")  # every trait at once
-        expect_screen(display, env, references["analysis"], "analysis built", 40,
+        expect_screen(display, env, references["analysis"], "analysis built", 90,
                       os.path.join(work, "wine-analysis.png"))
-        tap(env, "space")  # the closing wipe, then the title
+        keep_tapping(env, "space", lambda: screen_mismatch(display, env, references["analysis"]) > 0.02,
+                     "the closing wipe")
         wait_for("the result file", lambda: os.path.exists(result), 30)
         time.sleep(0.5)
         with open(result, "rb") as f:
@@ -402,10 +471,12 @@ def scenario_play(display, env, exe, pack, work, references, replay_folder):
         os.remove(result)
 
         # Normal test: questions drawn at random from the pool.
-        time.sleep(1.0)
-        tap(env, "space")  # the waiting title at once
-        time.sleep(0.5)
-        tap(env, "space")  # start
+        # From the second title on the Enter prompt shows as well.
+        enter_prompt = (130, 310, 510, 334)
+        keep_tapping(env, "space", lambda: screen_mismatch(display, env, references["title"], None, enter_prompt)
+                     <= 0.02, "the waiting title at once")
+        keep_tapping(env, "space", lambda: screen_mismatch(display, env, references["title"], None, enter_prompt)
+                     > 0.1, "the normal test starts")
         time.sleep(3.0)
         tap(env, "space")
         time.sleep(0.5)
@@ -418,9 +489,13 @@ def scenario_play(display, env, exe, pack, work, references, replay_folder):
         tap(env, "space")
         time.sleep(1.0)
         tap(env, "space")
-        time.sleep(4.0)
-        display.screen(env, os.path.join(work, "wine-analysis-normal.png"))
-        tap(env, "space")
+        # Labels, gauges and figures differ from the Shift test's; band, scale
+        # and help line not.
+        rows = (0, 105, WIDTH, 400)
+        expect_screen(display, env, references["analysis"], "analysis built (normal test)", 90,
+                      os.path.join(work, "wine-analysis-normal.png"), ignore=rows)
+        keep_tapping(env, "space", lambda: os.path.exists(result) or
+                     screen_mismatch(display, env, references["analysis"], None, rows) > 0.02, "the closing wipe")
         wait_for("the result file", lambda: os.path.exists(result), 30)
         time.sleep(0.5)
         scores = check_result_file(result, os.path.join(replay_folder, RESULT_NAME))
@@ -434,6 +509,10 @@ def scenario_play(display, env, exe, pack, work, references, replay_folder):
         code = game.wait_exit(20)
         if code != 1:
             raise Failure("Esc: exit code %r, expected 1" % code)
+    except Failure:
+        display.screen(env, os.path.join(work, "failure.png"))
+        print("the screen at the failure: " + os.path.join(work, "failure.png"))
+        raise
     finally:
         game.kill()
 
@@ -489,7 +568,7 @@ def main():
         "LANG": "C.UTF-8",
         "LC_ALL": "C.UTF-8",
     })
-    display = Display(work)
+    display = Display()
     env = display.env(env)
     try:
         prepare_prefix(env)
