@@ -3,7 +3,6 @@
 // the state of one moment of the game and runs whole loop turns (clear, scenes,
 // present) from there, so what is timed is exactly what a player's frame costs.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
