@@ -217,8 +217,10 @@ std::string replay_summary(const replay_session& session) {
   std::string text = "frames: " + std::to_string(session.frames) + "\n";
   for (int set = 0; set < 2; ++set) {
     text += set == 0 ? "normal:" : "shift:";
-    for (int t = 0; t < trait_count; ++t)
-      text += " " + std::to_string(trait_scores[t][set]);
+    for (int t = 0; t < trait_count; ++t) {
+      text += ' ';
+      text += std::to_string(trait_scores[t][set]);
+    }
     text += "\n";
   }
   text += "round: " + std::to_string(round_number) + "\n";
