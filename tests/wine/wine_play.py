@@ -248,8 +248,11 @@ def screen_mismatch(display, env, reference, keep=None, ignore=None):
     return region_mismatch(shot, reference, 0, 0, WIDTH, HEIGHT)
 
 
-def expect_screen(display, env, reference, what, seconds, keep, threshold=0.02, ignore=None):
-    """Waits until the screen matches the replay's frame."""
+def expect_screen(display, env, reference, what, seconds, keep, threshold=0.002, ignore=None):
+    """Waits until the screen matches the replay's frame. The screens the
+    replay is compared at stand still, and GDI and the replay convert the
+    pictures alike, so nearly every pixel must match: a looser bound would
+    also accept the last frames of a fade before them."""
     best = [1.0]
 
     def matches():
