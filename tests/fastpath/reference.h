@@ -12,8 +12,11 @@
 #include "gfx/gfx.h"
 #include "platform/common/surface.h"
 #include "platform/headless/headless.h"
+#include "tests/support/display.h"
 
 namespace shindan::fastpath {
+
+using namespace testing_files;
 
 inline std::uint32_t reference_rand(std::uint32_t* state) {
   *state = *state * 214013u + 2531011u;
@@ -55,48 +58,8 @@ inline std::uint16_t reference_additive(const pixel_format_record& f, std::uint1
   return static_cast<std::uint16_t>(channel(f.red_mask) | channel(f.green_mask) | channel(f.blue_mask));
 }
 
-// A fresh platform with the display open in the given layout and its pixel
-// format read.
-inline bool open_display(bool five_five_five) {
-  headless::reset();
-  headless::use_555(five_five_five);
-  display = display_record{};
-  for (image_slot& slot : images)
-    slot = image_slot{};
-  pixel_format = pixel_format_record{};
-  main_window = plat_create_window();
-  if (main_window == nullptr || !init_display(main_window))
-    return false;
-  read_pixel_format();
-  return true;
-}
-
-inline void close_display_and_window() {
-  close_display(main_window);
-  if (main_window != nullptr)
-    plat_destroy_window(main_window);
-  main_window = nullptr;
-}
-
 inline pixel_layout display_layout() {
   return pixel_format.green_mask == 0x07E0 ? pixel_layout::rgb565 : pixel_layout::rgb555;
-}
-
-// Pixels of a surface as one row-major array without the row padding.
-inline std::vector<std::uint16_t> pixels_of(plat_surface* s) {
-  std::vector<std::uint16_t> out;
-  for (std::uint32_t y = 0; y < s->height; ++y) {
-    const std::uint16_t* row = surface_row(s, y);
-    out.insert(out.end(), row, row + s->width);
-  }
-  return out;
-}
-
-inline void set_pixels(plat_surface* s, const std::vector<std::uint16_t>& pixels) {
-  for (std::uint32_t y = 0; y < s->height; ++y) {
-    for (std::uint32_t x = 0; x < s->width; ++x)
-      surface_row(s, y)[x] = pixels[static_cast<std::size_t>(y) * s->width + x];
-  }
 }
 
 // Random pixels of which about one in `key_share` is the key value; the

@@ -13,6 +13,12 @@
 namespace shindan {
 namespace {
 
+using read_pixel_format_test = test::on_display;
+using draw_image_translucent_test = test::on_display;
+using draw_image_additive_test = test::on_display;
+using picture_blends_test = test::on_display;
+using fill_noise_test = test::on_display;
+
 // One picture of a single raw pixel value with a black border column, drawn
 // over a back buffer of another single value.
 void prepare(image_slot* slot, std::uint16_t picture, std::uint16_t background) {
@@ -41,8 +47,7 @@ std::uint16_t additive_over(std::uint16_t picture, std::uint16_t background) {
   return test::at(pixels, 10, 22);
 }
 
-TEST(read_pixel_format, both_layouts) {
-  test::open_display(false);
+TEST_F(read_pixel_format_test, both_layouts) {
   EXPECT_EQ(pixel_format.red_mask, 0xF800);
   EXPECT_EQ(pixel_format.green_mask, 0x07E0);
   EXPECT_EQ(pixel_format.blue_mask, 0x001F);
@@ -52,9 +57,10 @@ TEST(read_pixel_format, both_layouts) {
   EXPECT_EQ(pixel_format.red_per_blue, 1);
   EXPECT_EQ(pixel_format.green_per_blue, 2);
   EXPECT_EQ(pixel_format.pitch, 1280);
-  test::close_everything();
+  test::close_display_and_window();
 
-  test::open_display(true);
+  test::close_display_and_window();
+  ASSERT_TRUE(test::open_display(true));
   EXPECT_EQ(pixel_format.red_mask, 0x7C00);
   EXPECT_EQ(pixel_format.green_mask, 0x03E0);
   EXPECT_EQ(pixel_format.red_shift, 10);
@@ -62,10 +68,9 @@ TEST(read_pixel_format, both_layouts) {
   EXPECT_EQ(pixel_format.blue_shift, 0);
   EXPECT_EQ(pixel_format.red_per_blue, 1);
   EXPECT_EQ(pixel_format.green_per_blue, 1);
-  test::close_everything();
 }
 
-TEST(read_pixel_format, missing_masks_end_with_zero_shifts) {
+TEST_F(read_pixel_format_test, missing_masks_end_with_zero_shifts) {
   headless::reset();
   display = display_record{};
   pixel_format = pixel_format_record{0xFFFF, 0xFFFF, 0xFFFF, 7, 3, 3, 3, 9, 9};
@@ -78,8 +83,7 @@ TEST(read_pixel_format, missing_masks_end_with_zero_shifts) {
   EXPECT_EQ(pixel_format.green_per_blue, 0);
 }
 
-TEST(draw_image_translucent, five_six_five) {
-  test::open_display(false);
+TEST_F(draw_image_translucent_test, five_six_five) {
   EXPECT_EQ(translucent_over(0xFFFF, 0x0000, 0.5f), 0x7BEF);
   EXPECT_EQ(translucent_over(0xF800, 0x0000, 0.5f), 15 << 11);  // truncated, not rounded
   EXPECT_EQ(translucent_over(0x1234, 0xABCD, 0.0f), 0x1234);
@@ -90,35 +94,32 @@ TEST(draw_image_translucent, five_six_five) {
   // red 21/1, green 30/17, blue 13/20.
   EXPECT_EQ(translucent_over(0x0A34, 0xABCD, 0.25f), (6 << 11) | (20 << 5) | 18);
   EXPECT_EQ(translucent_over(0x1234, 0xABCD, std::numeric_limits<float>::quiet_NaN()), 0xABCD);
-  test::close_everything();
 }
 
-TEST(draw_image_translucent, five_five_five) {
-  test::open_display(true);
+TEST_F(draw_image_translucent_test, five_five_five) {
+  test::close_display_and_window();
+  ASSERT_TRUE(test::open_display(true));
   EXPECT_EQ(translucent_over(0x7FFF, 0x0000, 0.5f), 0x3DEF);
   EXPECT_EQ(translucent_over(0x7C00, 0x03E0, 0.5f), (15 << 10) | (15 << 5));
   EXPECT_EQ(translucent_over(0x1234, 0x2BCD, 1.5f), 0x2BCD);
   EXPECT_EQ(translucent_over(0x1234, 0x2BCD, -0.2f), 0x1234);
-  test::close_everything();
 }
 
-TEST(draw_image_additive, saturates_each_channel_alone) {
-  test::open_display(false);
+TEST_F(draw_image_additive_test, saturates_each_channel_alone) {
   EXPECT_EQ(additive_over(0x8410, 0x8410), 0xFFFF);
   EXPECT_EQ(additive_over(0x0841, 0x0841), 0x1082);
   EXPECT_EQ(additive_over(0x001F, 0x0001), 0x001F);  // blue full, green untouched
   EXPECT_EQ(additive_over(0x07E0, 0x0020), 0x07E0);  // green full, red untouched
-  test::close_everything();
+  test::close_display_and_window();
 
-  test::open_display(true);
+  test::close_display_and_window();
+  ASSERT_TRUE(test::open_display(true));
   EXPECT_EQ(additive_over(0x4210, 0x4210), 0x7FFF);
   EXPECT_EQ(additive_over(0x0421, 0x0421), 0x0842);
   EXPECT_EQ(additive_over(0x03E0, 0x0020), 0x03E0);
-  test::close_everything();
 }
 
-TEST(picture_blends, regions_over_the_screen_edge_keep_rows_aligned) {
-  test::open_display();
+TEST_F(picture_blends_test, regions_over_the_screen_edge_keep_rows_aligned) {
   test::load_plain_picture(&images[1], "edge.bmp", 64, 8, 0xFFFFFF);
   test::paint(images[1].surface, [](int x, int y) { return static_cast<std::uint16_t>(1 + x + 64 * y); });
   ASSERT_TRUE(draw_image_translucent(600, 476, 0.0f, &images[1], 0, 0, 64, 8));
@@ -135,11 +136,9 @@ TEST(picture_blends, regions_over_the_screen_edge_keep_rows_aligned) {
   EXPECT_EQ(test::at(pixels, 53, 2), 1 + 63 + 64 * 7);
   EXPECT_EQ(test::at(pixels, 54, 2), 0);
   EXPECT_EQ(test::at(pixels, 0, 3), 0);
-  test::close_everything();
 }
 
-TEST(picture_blends, regions_outside_the_picture_are_never_read) {
-  test::open_display();
+TEST_F(picture_blends_test, regions_outside_the_picture_are_never_read) {
   test::load_plain_picture(&images[2], "small.bmp", 4, 4, 0xFFFFFF);
   const auto untouched = headless::back_buffer_pixels();
 
@@ -167,11 +166,9 @@ TEST(picture_blends, regions_outside_the_picture_are_never_read) {
   EXPECT_TRUE(draw_image_additive(0, 0, &images[2], 100, 100, 300, 300));
   EXPECT_TRUE(draw_image_translucent(0, 0, 0.0f, &images[2], -300, -300, -100, -100));
   EXPECT_EQ(headless::back_buffer_pixels(), untouched);
-  test::close_everything();
 }
 
-TEST(picture_blends, refusals_draw_nothing) {
-  test::open_display();
+TEST_F(picture_blends_test, refusals_draw_nothing) {
   test::load_plain_picture(&images[3], "r.bmp", 4, 4, 0xFFFFFF);
   EXPECT_FALSE(draw_image_additive(0, 0, &images[3], 4, 0, 0, 4));
   EXPECT_FALSE(draw_image_translucent(0, 0, 0.0f, &images[3], 0, 4, 4, 0));
@@ -187,7 +184,6 @@ TEST(picture_blends, refusals_draw_nothing) {
   plat_restore_surface(display.primary_surface);
   EXPECT_FALSE(draw_image_translucent(0, 0, 0.0f, &images[3], 0, 0, 4, 4));
   EXPECT_TRUE(fill_noise(0, 0, 1, 1));
-  test::close_everything();
 }
 
 // The grey levels fill_noise draws for the next count values of the
@@ -202,10 +198,11 @@ std::vector<std::uint16_t> expected_noise(std::uint32_t state, int count, bool f
   return greys;
 }
 
-TEST(fill_noise, clipped_strip_takes_one_value_per_pixel) {
+TEST_F(fill_noise_test, clipped_strip_takes_one_value_per_pixel) {
   for (bool five_five_five : {false, true}) {
     SCOPED_TRACE(five_five_five ? "5-5-5" : "5-6-5");
-    test::open_display(five_five_five);
+    test::close_display_and_window();
+    ASSERT_TRUE(test::open_display(five_five_five));
     rand_state = 12345;
     const auto greys = expected_noise(rand_state, 400, five_five_five);
     std::uint32_t after = 12345;
@@ -223,12 +220,11 @@ TEST(fill_noise, clipped_strip_takes_one_value_per_pixel) {
     }
     EXPECT_EQ(test::at(pixels, 599, 0), 0);
     EXPECT_EQ(test::at(pixels, 600, 10), 0);
-    test::close_everything();
+    test::close_display_and_window();
   }
 }
 
-TEST(fill_noise, start_off_the_screen_or_empty_size_takes_no_values) {
-  test::open_display();
+TEST_F(fill_noise_test, start_off_the_screen_or_empty_size_takes_no_values) {
   rand_state = 777;
   EXPECT_FALSE(fill_noise(640, 0, 10, 10));
   EXPECT_FALSE(fill_noise(0, 480, 10, 10));
@@ -243,7 +239,6 @@ TEST(fill_noise, start_off_the_screen_or_empty_size_takes_no_values) {
   std::uint32_t one_step = 777;
   test::next_rand(&one_step);
   EXPECT_EQ(rand_state, one_step);
-  test::close_everything();
 }
 
 }  // namespace

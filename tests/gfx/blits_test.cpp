@@ -13,6 +13,10 @@
 namespace shindan {
 namespace {
 
+using draw_image_test = test::on_display;
+using draw_image_scaled_test = test::on_display;
+using surface_loss_test = test::on_display;
+
 // A picture whose every pixel tells where it came from (never black).
 std::uint16_t marker(int x, int y) {
   return static_cast<std::uint16_t>(((x * 7 + y * 131) & 0xFFFF) | 1);
@@ -45,8 +49,7 @@ drawn_area drawn(const std::vector<std::uint16_t>& pixels) {
   return area;
 }
 
-TEST(draw_image, right_edge_examples) {
-  test::open_display();
+TEST_F(draw_image_test, right_edge_examples) {
   load_marked_picture(&images[0], 100, 10);
 
   draw_image(640, 0, &images[0], 0, 0, 100, 10);
@@ -60,11 +63,9 @@ TEST(draw_image, right_edge_examples) {
   for (int y = 0; y < 10; ++y) {
     EXPECT_EQ(test::at(pixels, 639, y), marker(0, y));
   }
-  test::close_everything();
 }
 
-TEST(draw_image, left_and_bottom_edge_examples) {
-  test::open_display();
+TEST_F(draw_image_test, left_and_bottom_edge_examples) {
   load_marked_picture(&images[0], 100, 50);
 
   draw_image(-1000, 0, &images[0], 0, 0, 100, 50);
@@ -82,11 +83,9 @@ TEST(draw_image, left_and_bottom_edge_examples) {
   EXPECT_EQ(area.bottom, 480);
   EXPECT_EQ(test::at(pixels, 0, 470), marker(10, 0));
   EXPECT_EQ(test::at(pixels, 89, 479), marker(99, 9));
-  test::close_everything();
 }
 
-TEST(draw_image, region_larger_than_the_screen_fills_it_exactly) {
-  test::open_display();
+TEST_F(draw_image_test, region_larger_than_the_screen_fills_it_exactly) {
   load_marked_picture(&images[1], 640, 600);  // pictures are at most 640 wide
   // Columns 640 to 799 of the region lie outside the picture; clipping alone
   // already keeps the copy to {50, 50, 690, 530}, which the platform cuts to
@@ -96,13 +95,11 @@ TEST(draw_image, region_larger_than_the_screen_fills_it_exactly) {
   EXPECT_EQ(test::at(pixels, 0, 0), marker(50, 50));
   EXPECT_EQ(test::at(pixels, 100, 479), marker(150, 529));
   EXPECT_EQ(test::at(pixels, 589, 200), marker(639, 250));
-  test::close_everything();
 }
 
-TEST(draw_image, black_pixels_stay_transparent_and_empty_slots_draw_nothing) {
-  test::open_display();
+TEST_F(draw_image_test, black_pixels_stay_transparent_and_empty_slots_draw_nothing) {
   const std::string path =
-      test::write_bmp("holes.bmp", 8, 8, [](int x, int y) { return (x + y) % 2 == 0 ? 0x000000u : 0xFFFFFFu; });
+      test::bmp_file("holes.bmp", 8, 8, [](int x, int y) { return (x + y) % 2 == 0 ? 0x000000u : 0xFFFFFFu; });
   ASSERT_TRUE(load_image(&images[2], path.c_str()));
   test::paint(display.back_buffer, [](int, int) { return std::uint16_t{0x1234}; });
   draw_image(0, 0, &images[2], 0, 0, 8, 8);
@@ -113,11 +110,9 @@ TEST(draw_image, black_pixels_stay_transparent_and_empty_slots_draw_nothing) {
   draw_image(100, 100, &images[50], 0, 0, 8, 8);
   draw_image_scaled_centred(320, 240, &images[50], 2.0f, 2.0f, 0, 0, 8, 8);
   EXPECT_EQ(headless::back_buffer_pixels(), pixels);
-  test::close_everything();
 }
 
-TEST(draw_image_scaled, centred_zoom_that_fits) {
-  test::open_display();
+TEST_F(draw_image_scaled_test, centred_zoom_that_fits) {
   test::load_plain_picture(&images[3], "zoom.bmp", 320, 216, 0xFFFFFF);
   draw_image_scaled_centred(320, 240, &images[3], 2.0f, 2.0f, 0, 0, 320, 216);
   const drawn_area area = drawn(headless::back_buffer_pixels());
@@ -126,14 +121,12 @@ TEST(draw_image_scaled, centred_zoom_that_fits) {
   EXPECT_EQ(area.right, 640);
   EXPECT_EQ(area.bottom, 456);
   EXPECT_EQ(area.count, 640 * 432);
-  test::close_everything();
 }
 
-TEST(draw_image_scaled, centred_zoom_past_the_screen_cuts_the_source) {
-  test::open_display();
+TEST_F(draw_image_scaled_test, centred_zoom_past_the_screen_cuts_the_source) {
   // Only source rectangle {80, 48, 240, 168} is white; around it is a
   // colour that must not reach the screen.
-  const std::string path = test::write_bmp("cut.bmp", 320, 216, [](int x, int y) {
+  const std::string path = test::bmp_file("cut.bmp", 320, 216, [](int x, int y) {
     return x >= 80 && x < 240 && y >= 48 && y < 168 ? 0xFFFFFFu : 0x0000FFu;
   });
   ASSERT_TRUE(load_image(&images[4], path.c_str()));
@@ -141,11 +134,9 @@ TEST(draw_image_scaled, centred_zoom_past_the_screen_cuts_the_source) {
   for (std::uint16_t pixel : headless::back_buffer_pixels()) {
     ASSERT_EQ(pixel, 0xFFFF);
   }
-  test::close_everything();
 }
 
-TEST(draw_image_scaled, unusable_scales_and_far_regions_draw_nothing) {
-  test::open_display();
+TEST_F(draw_image_scaled_test, unusable_scales_and_far_regions_draw_nothing) {
   test::load_plain_picture(&images[5], "s.bmp", 16, 16, 0xFFFFFF);
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const float inf = std::numeric_limits<float>::infinity();
@@ -157,7 +148,6 @@ TEST(draw_image_scaled, unusable_scales_and_far_regions_draw_nothing) {
   draw_image_scaled(2000, 10, &images[5], 2.0f, 2.0f, 0, 0, 16, 16);
   draw_image_scaled(-2000, -2000, &images[5], 2.0f, 2.0f, 0, 0, 16, 16);
   EXPECT_EQ(drawn(headless::back_buffer_pixels()).count, 0);
-  test::close_everything();
 }
 
 TEST(clip_to_screen, examples) {
@@ -209,9 +199,8 @@ TEST(clip_to_screen, examples) {
   EXPECT_EQ(static_cast<std::int64_t>(out.right) - out.left, 640);
 }
 
-TEST(surface_loss, a_lost_picture_is_read_again_from_its_file) {
-  test::open_display();
-  const std::string path = test::write_bmp("again.bmp", 4, 4, [](int, int) { return 0xFFFFFFu; });
+TEST_F(surface_loss_test, a_lost_picture_is_read_again_from_its_file) {
+  const std::string path = test::bmp_file("again.bmp", 4, 4, [](int, int) { return 0xFFFFFFu; });
   ASSERT_TRUE(load_image(&images[6], path.c_str()));
   // Marks only the surface in memory: a reload from the file loses it.
   test::poke(images[6].surface, 0, 0, 0x1234);
@@ -232,11 +221,9 @@ TEST(surface_loss, a_lost_picture_is_read_again_from_its_file) {
   const auto pixels = headless::back_buffer_pixels();
   EXPECT_EQ(test::at(pixels, 0, 0), 0xFFFF);
   EXPECT_EQ(test::at(pixels, 3, 3), 0xFFFF);
-  test::close_everything();
 }
 
-TEST(surface_loss, scaled_draws_repair_too) {
-  test::open_display();
+TEST_F(surface_loss_test, scaled_draws_repair_too) {
   test::load_plain_picture(&images[7], "zoomed.bmp", 4, 4, 0xFFFFFF);
   test::poke(images[7].surface, 0, 0, 0x1234);
   headless::lose_surfaces();
@@ -246,7 +233,6 @@ TEST(surface_loss, scaled_draws_repair_too) {
   const auto pixels = headless::back_buffer_pixels();
   EXPECT_EQ(drawn(pixels).count, 64);
   EXPECT_EQ(test::at(pixels, 96, 96), 0xFFFF);
-  test::close_everything();
 }
 
 }  // namespace

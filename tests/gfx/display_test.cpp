@@ -11,6 +11,9 @@
 namespace shindan {
 namespace {
 
+using display_setup_test = test::on_display;
+using display_frame_test = test::on_display;
+
 const std::string error_caption = "\x83\x47\x83\x89\x81\x5b\x94\xad\x90\xb6";  // "エラー発生"
 
 struct stage_case {
@@ -37,7 +40,7 @@ const stage_case stage_cases[] = {
      true},
 };
 
-TEST(display_setup, each_failing_stage_gives_its_own_box_or_none) {
+TEST_F(display_setup_test, each_failing_stage_gives_its_own_box_or_none) {
   for (const stage_case& c : stage_cases) {
     SCOPED_TRACE(static_cast<int>(c.stage));
     headless::reset();
@@ -67,8 +70,7 @@ TEST(display_setup, each_failing_stage_gives_its_own_box_or_none) {
   }
 }
 
-TEST(display_setup, ready_display_has_its_objects_and_closes_cleanly) {
-  test::open_display();
+TEST_F(display_setup_test, ready_display_has_its_objects_and_closes_cleanly) {
   EXPECT_NE(display.direct_draw, nullptr);
   EXPECT_NE(display.primary_surface, nullptr);
   EXPECT_NE(display.back_buffer, nullptr);
@@ -85,30 +87,25 @@ TEST(display_setup, ready_display_has_its_objects_and_closes_cleanly) {
   EXPECT_EQ(display.back_buffer, nullptr);
   // A second close finds nothing left to release.
   close_display(main_window);
-  test::close_everything();
 }
 
-TEST(display_setup, close_without_a_device_does_nothing) {
+TEST_F(display_setup_test, close_without_a_device_does_nothing) {
   headless::reset();
   display = display_record{};
   main_window = plat_create_window();
   close_display(main_window);
   EXPECT_EQ(display.direct_draw, nullptr);
-  test::close_everything();
 }
 
-TEST(display_frame, clear_blackens_the_whole_back_buffer) {
-  test::open_display();
+TEST_F(display_frame_test, clear_blackens_the_whole_back_buffer) {
   test::paint(display.back_buffer, [](int x, int y) { return static_cast<std::uint16_t>(x + y + 1); });
   clear_back_buffer();
   for (std::uint16_t pixel : headless::back_buffer_pixels()) {
     ASSERT_EQ(pixel, 0);
   }
-  test::close_everything();
 }
 
-TEST(display_frame, present_shows_the_back_buffer_and_survives_a_lost_screen) {
-  test::open_display();
+TEST_F(display_frame_test, present_shows_the_back_buffer_and_survives_a_lost_screen) {
   test::poke(display.back_buffer, 5, 7, 0x1234);
   present_frame();
   EXPECT_EQ(headless::frames_presented(), 1u);
@@ -121,7 +118,6 @@ TEST(display_frame, present_shows_the_back_buffer_and_survives_a_lost_screen) {
   present_frame();
   EXPECT_EQ(headless::frames_presented(), 2u);
   EXPECT_EQ(test::at(headless::screen(), 6, 7), 0x4321);
-  test::close_everything();
 }
 
 }  // namespace

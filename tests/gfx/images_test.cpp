@@ -12,10 +12,12 @@
 namespace shindan {
 namespace {
 
-TEST(load_image, fills_the_slot_from_the_file) {
-  test::open_display();
+using load_image_test = test::on_display;
+using match_colour_test = test::on_display;
+
+TEST_F(load_image_test, fills_the_slot_from_the_file) {
   const std::string path =
-      test::write_bmp("grad.bmp", 7, 5, [](int x, int y) { return x == 0 && y == 0 ? 0x000000u : 0xFFFFFFu; });
+      test::bmp_file("grad.bmp", 7, 5, [](int x, int y) { return x == 0 && y == 0 ? 0x000000u : 0xFFFFFFu; });
   image_slot& slot = images[10];
   ASSERT_TRUE(load_image(&slot, path.c_str()));
   EXPECT_NE(slot.surface, nullptr);
@@ -26,13 +28,11 @@ TEST(load_image, fills_the_slot_from_the_file) {
   EXPECT_EQ(slot.colour_key, 0u);
   EXPECT_EQ(test::peek(slot.surface, 0, 0), 0);
   EXPECT_EQ(test::peek(slot.surface, 6, 4), 0xFFFF);
-  test::close_everything();
 }
 
-TEST(load_image, wide_and_top_down_bitmaps) {
-  test::open_display();
+TEST_F(load_image_test, wide_and_top_down_bitmaps) {
   // Column 639 and beyond of an 800-wide bitmap are told apart by colour.
-  const std::string wide = test::write_bmp("wide.bmp", 800, 2, [](int x, int) {
+  const std::string wide = test::bmp_file("wide.bmp", 800, 2, [](int x, int) {
     return x < 639 ? 0x0000FFu : x == 639 ? 0x00FF00u : 0xFF0000u;
   });
   ASSERT_TRUE(load_image(&images[0], wide.c_str()));
@@ -40,18 +40,16 @@ TEST(load_image, wide_and_top_down_bitmaps) {
   EXPECT_EQ(images[0].height, 2u);
   EXPECT_EQ(test::peek(images[0].surface, 639, 1), 0x07E0);
 
-  const std::string down = test::write_bmp(
+  const std::string down = test::bmp_file(
       "down.bmp", 3, 4, [](int, int y) { return y == 0 ? 0xFF0000u : 0x0000FFu; }, true);
   ASSERT_TRUE(load_image(&images[1], down.c_str()));
   EXPECT_EQ(images[1].height, 4u);
   EXPECT_EQ(test::peek(images[1].surface, 1, 0), 0xF800);
   EXPECT_EQ(test::peek(images[1].surface, 1, 3), 0x001F);
-  test::close_everything();
 }
 
-TEST(load_image, missing_file_leaves_the_slot_as_it_was) {
-  test::open_display();
-  const std::string missing = test::temp_dir() + "/nothing-here.bmp";
+TEST_F(load_image_test, missing_file_leaves_the_slot_as_it_was) {
+  const std::string missing = test::temp_path("nothing-here.bmp");
   EXPECT_FALSE(load_image(&images[4], missing.c_str()));
   EXPECT_EQ(images[4].surface, nullptr);
   EXPECT_STREQ(images[4].file_name, "");
@@ -63,49 +61,41 @@ TEST(load_image, missing_file_leaves_the_slot_as_it_was) {
   EXPECT_NE(std::strstr(images[5].file_name, "ok.bmp"), nullptr);
 
   // Something that is not a bitmap at all.
-  const std::string junk = test::temp_dir() + "/junk.bmp";
-  std::FILE* out = std::fopen(junk.c_str(), "wb");
-  ASSERT_NE(out, nullptr);
-  std::fputs("this is not a picture", out);
-  std::fclose(out);
+  const std::string junk = test::write_temp("junk.bmp", {'n', 'o', 't', ' ', 'a', ' ', 'b', 'm', 'p'});
   EXPECT_FALSE(load_image(&images[6], junk.c_str()));
   EXPECT_EQ(images[6].surface, nullptr);
-  test::close_everything();
 }
 
-TEST(load_image, loading_again_replaces_the_surface) {
-  test::open_display();
+TEST_F(load_image_test, loading_again_replaces_the_surface) {
   test::load_plain_picture(&images[7], "first.bmp", 3, 3, 0xFF0000);
   test::load_plain_picture(&images[7], "second.bmp", 5, 2, 0x0000FF);
   EXPECT_EQ(images[7].width, 5u);
   EXPECT_EQ(images[7].height, 2u);
   EXPECT_EQ(test::peek(images[7].surface, 0, 0), 0x001F);
   EXPECT_NE(std::strstr(images[7].file_name, "second.bmp"), nullptr);
-  test::close_everything();
 }
 
-TEST(load_image, over_long_names_are_cut_to_the_slot) {
-  test::open_display();
+TEST_F(load_image_test, over_long_names_are_cut_to_the_slot) {
   // A real file whose path is longer than a slot can remember.
   std::string dir = test::temp_dir();
   while (dir.size() < 300) {
     dir += "/" + std::string(40, 'd');
   }
   std::filesystem::create_directories(dir);
-  const std::string relative = dir.substr(test::temp_dir().size() + 1) + "/long.bmp";
-  const std::string path = test::write_bmp(relative, 2, 2, [](int, int) { return 0xFFFFFFu; });
+  const std::string relative = dir.substr(std::strlen(test::temp_dir()) + 1) + "/long.bmp";
+  const std::string path = test::bmp_file(relative, 2, 2, [](int, int) { return 0xFFFFFFu; });
   ASSERT_GT(path.size(), 255u);
   ASSERT_TRUE(load_image(&images[8], path.c_str()));
   EXPECT_EQ(std::strlen(images[8].file_name), 255u);
   EXPECT_EQ(std::string(images[8].file_name), path.substr(0, 255));
-  test::close_everything();
 }
 
-TEST(match_colour, gives_the_raw_value_and_keeps_the_first_pixel) {
+TEST_F(match_colour_test, gives_the_raw_value_and_keeps_the_first_pixel) {
   for (bool five_five_five : {false, true}) {
     SCOPED_TRACE(five_five_five ? "5-5-5" : "5-6-5");
-    test::open_display(five_five_five);
-    const std::string path = test::write_bmp("key.bmp", 3, 3, [](int, int) { return 0x808080u; });
+    test::close_display_and_window();
+    ASSERT_TRUE(test::open_display(five_five_five));
+    const std::string path = test::bmp_file("key.bmp", 3, 3, [](int, int) { return 0x808080u; });
     ASSERT_TRUE(load_image(&images[2], path.c_str()));
     plat_surface* surface = images[2].surface;
     const std::uint16_t first = test::peek(surface, 0, 0);
@@ -115,33 +105,27 @@ TEST(match_colour, gives_the_raw_value_and_keeps_the_first_pixel) {
     EXPECT_EQ(match_colour(surface, 0xFFFFFF), five_five_five ? 0x7FFFu : 0xFFFFu);
     EXPECT_EQ(match_colour(surface, 0x0000FF), five_five_five ? 0x7C00u : 0xF800u);  // red
     EXPECT_EQ(test::peek(surface, 0, 0), first);
-    test::close_everything();
+    test::close_display_and_window();
   }
 }
 
-TEST(match_colour, waits_out_a_pending_blit) {
-  test::open_display();
+TEST_F(match_colour_test, waits_out_a_pending_blit) {
   test::load_plain_picture(&images[12], "busy.bmp", 2, 2, 0x808080);
   headless::still_drawing_locks(3);
   EXPECT_EQ(match_colour(images[12].surface, 0xFFFFFF), 0xFFFFu);
   EXPECT_EQ(test::peek(images[12].surface, 0, 0), 0x8410);
-  test::close_everything();
 }
 
-TEST(match_colour, one_pixel_picture_is_read_within_its_bounds) {
-  test::open_display();
+TEST_F(match_colour_test, one_pixel_picture_is_read_within_its_bounds) {
   test::load_plain_picture(&images[9], "one.bmp", 1, 1, 0xFFFFFF);
   EXPECT_EQ(match_colour(images[9].surface, 0xFFFFFF), 0xFFFFu);
   EXPECT_EQ(test::peek(images[9].surface, 0, 0), 0xFFFF);
-  test::close_everything();
 }
 
-TEST(match_colour, a_surface_that_cannot_be_locked_gives_no_match) {
-  test::open_display();
+TEST_F(match_colour_test, a_surface_that_cannot_be_locked_gives_no_match) {
   test::load_plain_picture(&images[11], "lost.bmp", 2, 2, 0xFFFFFF);
   headless::lose_surfaces();
   EXPECT_EQ(match_colour(images[11].surface, 0), 0xFFFFFFFFu);
-  test::close_everything();
 }
 
 }  // namespace

@@ -1,44 +1,41 @@
-// Shared helpers of the graphics tests: a fresh in-memory display, bitmap
-// files written on the spot, and direct access to surface pixels.
+// The graphics tests share one display, opened in the 5-6-5 layout before
+// each test and closed after it, and bitmap files written on the spot.
 #pragma once
 
-#include <cstdint>
-#include <functional>
-#include <string>
-#include <vector>
+#include <gtest/gtest.h>
 
-#include "gfx/gfx.h"
+#include <string>
+
+#include "tests/support/display.h"
+#include "tests/support/files.h"
 
 namespace shindan::test {
 
-// Forgets everything the platform and the graphics globals held, opens a
-// window and a display in the given layout and reads its pixel format.
-void open_display(bool five_five_five = false);
-// Closes the display and the window opened by open_display.
-void close_everything();
+using namespace testing_files;
 
-// A directory of this test run's own, removed when the program ends.
-const std::string& temp_dir();
+struct on_display : ::testing::Test {
+  void SetUp() override { ASSERT_TRUE(open_display()); }
+  void TearDown() override { close_display_and_window(); }
+};
 
-// Writes a 24-bit bitmap file into temp_dir() and answers its path. colour
-// gives 0xRRGGBB for each pixel, (0, 0) being the top-left one.
-using colour_at = std::function<std::uint32_t(int x, int y)>;
-std::string write_bmp(const std::string& name, int width, int height, const colour_at& colour, bool top_down = false);
-// Loads a bitmap of one colour into a slot; fails the test when it does not load.
-void load_plain_picture(image_slot* slot, const std::string& name, int width, int height, std::uint32_t rgb);
-
-// Pixels of any surface through a lock.
-std::uint16_t peek(plat_surface* surface, int x, int y);
-void poke(plat_surface* surface, int x, int y, std::uint16_t value);
-// Sets every pixel of the surface to value(x, y).
-void paint(plat_surface* surface, const std::function<std::uint16_t(int x, int y)>& value);
-
-// Reads one pixel of the back buffer snapshot.
-inline std::uint16_t at(const std::vector<std::uint16_t>& pixels, int x, int y) {
-  return pixels[static_cast<std::size_t>(y) * screen_width + static_cast<std::size_t>(x)];
+// Writes a 24-bit bitmap into the temporary folder and answers its path;
+// colour(x, y) gives 0xRRGGBB with (0, 0) the top-left pixel.
+template <typename Colour>
+std::string bmp_file(const std::string& name, int width, int height, Colour colour, bool top_down = false) {
+  const std::string path = temp_path(name);
+  EXPECT_TRUE(write_bmp(
+      path, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
+      [&](std::uint32_t x, std::uint32_t y) { return colour(static_cast<int>(x), static_cast<int>(y)); }, top_down));
+  return path;
 }
 
-// The same generator the program uses, stepped on a copy of its state.
+// Loads a bitmap of one colour into a slot; fails the test when it does not load.
+inline void load_plain_picture(image_slot* slot, const std::string& name, int width, int height, std::uint32_t rgb) {
+  const std::string path = bmp_file(name, width, height, [rgb](int, int) { return rgb; });
+  ASSERT_TRUE(load_image(slot, path.c_str())) << path;
+}
+
+// The program's generator, stepped on a copy of its state.
 inline int next_rand(std::uint32_t* state) {
   *state = *state * 214013u + 2531011u;
   return static_cast<int>((*state >> 16) & 0x7FFFu);

@@ -10,6 +10,8 @@
 namespace shindan {
 namespace {
 
+using draw_text_test = test::on_display;
+
 // "診断" (diagnosis) in Shift-JIS, and plain ASCII digits.
 const char* const kanji = "\x90\x66\x92\x66";
 const char* const digits = "0123456789";
@@ -22,8 +24,7 @@ int changed_pixels(const std::vector<std::uint16_t>& before, const std::vector<s
   return changed;
 }
 
-TEST(draw_text, off_screen_and_empty_text_change_nothing) {
-  test::open_display();
+TEST_F(draw_text_test, off_screen_and_empty_text_change_nothing) {
   test::paint(display.back_buffer, [](int x, int y) { return static_cast<std::uint16_t>((x ^ y) | 1); });
   const auto before = headless::back_buffer_pixels();
   draw_text(digits, 16, -32, -32, 255, 255, 255);
@@ -31,12 +32,12 @@ TEST(draw_text, off_screen_and_empty_text_change_nothing) {
   draw_text("", 16, 100, 100, 255, 255, 255);
   EXPECT_EQ(headless::back_buffer_pixels(), before);
   // The back buffer is still free to be locked afterwards.
-  test::poke(display.back_buffer, 0, 0, 0x1111);
-  test::close_everything();
+  plat_locked locked;
+  ASSERT_EQ(plat_lock(display.back_buffer, true, &locked), plat_ok);
+  plat_unlock(display.back_buffer);
 }
 
-TEST(draw_text, glyphs_are_drawn_in_the_low_colour_bytes_over_the_background) {
-  test::open_display();
+TEST_F(draw_text_test, glyphs_are_drawn_in_the_low_colour_bytes_over_the_background) {
   const std::uint16_t background = 0x0841;
   test::paint(display.back_buffer, [background](int, int) { return background; });
   const auto before = headless::back_buffer_pixels();
@@ -58,16 +59,13 @@ TEST(draw_text, glyphs_are_drawn_in_the_low_colour_bytes_over_the_background) {
   // The glyphs' solid parts are red; the background between them remains.
   EXPECT_TRUE(pure_red);
   EXPECT_GT(changed_pixels(before, after), 0);
-  test::close_everything();
 }
 
-TEST(draw_text, partly_visible_text_is_clipped_at_the_edge) {
-  test::open_display();
+TEST_F(draw_text_test, partly_visible_text_is_clipped_at_the_edge) {
   const auto before = headless::back_buffer_pixels();
   draw_text(digits, 32, -40, -10, 255, 255, 255);
   draw_text(digits, 32, 600, 460, 255, 255, 255);
   EXPECT_GT(changed_pixels(before, headless::back_buffer_pixels()), 0);
-  test::close_everything();
 }
 
 }  // namespace
