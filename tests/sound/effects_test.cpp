@@ -9,13 +9,13 @@
 #include "messages.h"
 #include "platform/headless/headless.h"
 #include "sound/sound.h"
-#include "sound_files.h"
+#include "tests/support/files.h"
 
 namespace shindan {
 namespace {
 
 using headless::sound_action;
-using test::bytes;
+using namespace testing_files;
 
 class SoundEffects : public ::testing::Test {
  protected:
@@ -31,7 +31,7 @@ class SoundEffects : public ::testing::Test {
 
   // Loads the bytes as a file into slot 0 and answers load_sound's result.
   bool load(const std::string& name, const bytes& contents) {
-    return load_sound(&sounds[0], test::write_file(name, contents).c_str());
+    return load_sound(&sounds[0], write_temp(name, contents).c_str());
   }
   std::string last_message() const {
     const auto& boxes = headless::message_boxes();
@@ -47,12 +47,12 @@ bytes samples(std::size_t count) {
 }
 
 bytes pcm_format() {
-  return test::format_body(1, 2, 22050, 16);
+  return format_body(1, 2, 22050, 16);
 }
 
 TEST_F(SoundEffects, PlainPcmFileFillsItsBufferWithTheSamples) {
   const bytes data = samples(400);
-  ASSERT_TRUE(load("plain.wav", test::wave({test::chunk("fmt ", pcm_format()), test::chunk("data", data)})));
+  ASSERT_TRUE(load("plain.wav", wave({chunk("fmt ", pcm_format()), chunk("data", data)})));
   ASSERT_NE(sounds[0], nullptr);
   EXPECT_EQ(headless::buffer_contents(sounds[0]), data);
   EXPECT_TRUE(headless::message_boxes().empty());
@@ -73,16 +73,15 @@ TEST_F(SoundEffects, ChunksBeforeTheFormatAndOddSizedChunksAreSteppedOver) {
   // An odd-sized chunk is followed by a pad byte; 8-bit mono data may be odd.
   const bytes data = samples(5);
   const bytes list = {'I', 'N', 'F', 'O', 'x'};
-  ASSERT_TRUE(
-      load("odd.wav", test::wave({test::chunk("LIST", list), test::chunk("fmt ", test::format_body(1, 1, 8000, 8)),
-                                  test::chunk("junk", {1, 2, 3}), test::chunk("data", data)})));
+  ASSERT_TRUE(load("odd.wav", wave({chunk("LIST", list), chunk("fmt ", format_body(1, 1, 8000, 8)),
+                                    chunk("junk", {1, 2, 3}), chunk("data", data)})));
   EXPECT_EQ(headless::buffer_contents(sounds[0]), data);
   EXPECT_EQ(loaded_wave_format.channels, 1);
   EXPECT_EQ(loaded_wave_format.bits_per_sample, 8);
 }
 
 TEST_F(SoundEffects, MissingFileGivesAnOwnerlessBoxWithTheSystemCaption) {
-  EXPECT_FALSE(load_sound(&sounds[0], test::temp_path("nothing-here.wav").c_str()));
+  EXPECT_FALSE(load_sound(&sounds[0], temp_path("nothing-here.wav").c_str()));
   EXPECT_EQ(sounds[0], nullptr);
   ASSERT_EQ(headless::message_boxes().size(), 1u);
   const auto& box = headless::message_boxes()[0];
@@ -98,13 +97,13 @@ TEST_F(SoundEffects, MissingFileGivesAnOwnerlessBoxWithTheSystemCaption) {
 // Each broken file is refused with the message of the step that failed, in
 // an error box, and leaves the slot empty.
 TEST_F(SoundEffects, EachBrokenFileIsRefusedWithItsOwnMessage) {
-  const bytes fmt = test::chunk("fmt ", pcm_format());
-  const bytes data = test::chunk("data", samples(32));
-  bytes short_format = test::wave({});
+  const bytes fmt = chunk("fmt ", pcm_format());
+  const bytes data = chunk("data", samples(32));
+  bytes short_format = wave({});
   {
     bytes body = pcm_format();
     body.resize(10);
-    short_format = test::wave({test::chunk_claiming("fmt ", 16, body)});
+    short_format = wave({chunk_claiming("fmt ", 16, body)});
   }
   bytes swallowing_format = pcm_format();
   swallowing_format.insert(swallowing_format.end(), data.begin(), data.end());
@@ -116,18 +115,18 @@ TEST_F(SoundEffects, EachBrokenFileIsRefusedWithItsOwnMessage) {
   };
   const broken_file cases[] = {
       {"text.wav", not_riff, test::wave_not_found},
-      {"avi.wav", test::riff("AVI ", {fmt, data}), test::wave_not_found},
-      {"nofmt.wav", test::wave({data}), test::wave_not_found},
+      {"avi.wav", riff("AVI ", {fmt, data}), test::wave_not_found},
+      {"nofmt.wav", wave({data}), test::wave_not_found},
       {"shortfmt.wav", short_format, test::format_unreadable},
       // A bare 16-byte format chunk at the very end: the two further bytes
       // of the extended layout are not in the file.
-      {"endfmt.wav", test::wave({fmt}), test::format_unreadable},
-      {"float.wav", test::wave({test::chunk("fmt ", test::format_body(3, 2, 44100, 32)), data}), test::format_invalid},
-      {"nodata.wav", test::wave({fmt, test::chunk("LIST", {1, 2, 3, 4})}), test::no_data},
+      {"endfmt.wav", wave({fmt}), test::format_unreadable},
+      {"float.wav", wave({chunk("fmt ", format_body(3, 2, 44100, 32)), data}), test::format_invalid},
+      {"nodata.wav", wave({fmt, chunk("LIST", {1, 2, 3, 4})}), test::no_data},
       // A format chunk claiming more than the file holds swallows the data
       // chunk inside it: leaving it lands past the end, where no data is.
-      {"bigfmt.wav", test::wave({test::chunk_claiming("fmt ", 4096, swallowing_format)}), test::no_data},
-      {"shortdata.wav", test::wave({fmt, test::chunk_claiming("data", 1000, samples(10))}), test::data_unreadable},
+      {"bigfmt.wav", wave({chunk_claiming("fmt ", 4096, swallowing_format)}), test::no_data},
+      {"shortdata.wav", wave({fmt, chunk_claiming("data", 1000, samples(10))}), test::data_unreadable},
   };
   for (const broken_file& c : cases) {
     SCOPED_TRACE(c.name);
@@ -145,9 +144,8 @@ TEST_F(SoundEffects, EachBrokenFileIsRefusedWithItsOwnMessage) {
 }
 
 TEST_F(SoundEffects, HugeClaimedDataSizeIsRefusedWithoutReservingIt) {
-  const bytes file =
-      test::wave({test::chunk("fmt ", pcm_format()), test::chunk_claiming("data", 0xFFFFFFF0u, samples(8))});
-  const std::string path = test::write_file("huge.wav", file);
+  const bytes file = wave({chunk("fmt ", pcm_format()), chunk_claiming("data", 0xFFFFFFF0u, samples(8))});
+  const std::string path = write_temp("huge.wav", file);
   test::largest_allocation = 0;
   EXPECT_FALSE(load_sound(&sounds[0], path.c_str()));
   EXPECT_LT(test::largest_allocation, 1u << 20);
@@ -158,7 +156,7 @@ TEST_F(SoundEffects, HugeClaimedDataSizeIsRefusedWithoutReservingIt) {
 TEST_F(SoundEffects, NoDeviceMeansNoBufferAndItsMessage) {
   plat_release_sound_device(sound_device);
   sound_device = nullptr;
-  EXPECT_FALSE(load("nodevice.wav", test::wave({test::chunk("fmt ", pcm_format()), test::chunk("data", samples(16))})));
+  EXPECT_FALSE(load("nodevice.wav", wave({chunk("fmt ", pcm_format()), chunk("data", samples(16))})));
   EXPECT_EQ(last_message(), test::buffer_failed);
   EXPECT_EQ(sounds[0], nullptr);
 }
@@ -166,13 +164,13 @@ TEST_F(SoundEffects, NoDeviceMeansNoBufferAndItsMessage) {
 TEST_F(SoundEffects, BufferLostAtLoadIsRestoredAndFilled) {
   const bytes data = samples(100);
   headless::lose_next_sound_lock();
-  ASSERT_TRUE(load("lost.wav", test::wave({test::chunk("fmt ", pcm_format()), test::chunk("data", data)})));
+  ASSERT_TRUE(load("lost.wav", wave({chunk("fmt ", pcm_format()), chunk("data", data)})));
   EXPECT_EQ(headless::buffer_contents(sounds[0]), data);
   EXPECT_TRUE(headless::message_boxes().empty());
 }
 
 TEST_F(SoundEffects, PlayingRestartsFromTheBeginningEveryTime) {
-  ASSERT_TRUE(load("play.wav", test::wave({test::chunk("fmt ", pcm_format()), test::chunk("data", samples(40))})));
+  ASSERT_TRUE(load("play.wav", wave({chunk("fmt ", pcm_format()), chunk("data", samples(40))})));
   const int number = headless::buffer_number(sounds[0]);
   const std::size_t before = headless::sound_records().size();
   play_sound(sounds[0]);
@@ -191,9 +189,9 @@ TEST_F(SoundEffects, PlayingRestartsFromTheBeginningEveryTime) {
 }
 
 TEST_F(SoundEffects, ReleaseFreesEveryFilledSlotAndTheDevice) {
-  const bytes file = test::wave({test::chunk("fmt ", pcm_format()), test::chunk("data", samples(16))});
-  ASSERT_TRUE(load_sound(&sounds[0], test::write_file("a.wav", file).c_str()));
-  ASSERT_TRUE(load_sound(&sounds[7], test::write_file("b.wav", file).c_str()));
+  const bytes file = wave({chunk("fmt ", pcm_format()), chunk("data", samples(16))});
+  ASSERT_TRUE(load_sound(&sounds[0], write_temp("a.wav", file).c_str()));
+  ASSERT_TRUE(load_sound(&sounds[7], write_temp("b.wav", file).c_str()));
   const int first = headless::buffer_number(sounds[0]);
   const int second = headless::buffer_number(sounds[7]);
   release_sound();

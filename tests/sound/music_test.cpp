@@ -9,10 +9,12 @@
 #include "app/shell.h"
 #include "platform/headless/headless.h"
 #include "sound/sound.h"
-#include "sound_files.h"
+#include "tests/support/files.h"
 
 namespace shindan {
 namespace {
+
+using namespace testing_files;
 
 using commands = std::vector<std::string>;
 
@@ -49,10 +51,10 @@ class Music : public ::testing::Test {
 
   // A program directory whose path holds a space, with the tunes in it.
   std::string install_dir() {
-    const std::string dir = test::temp_path("my games") + "/";
+    const std::string dir = temp_path("my games") + "/";
     std::filesystem::create_directories(dir);
     for (const char* tune : {"bgm01.mid", "bgm02.mid", "bgm03.mid"})
-      test::write_file(std::string("my games/") + tune, {'M', 'T', 'h', 'd'});
+      write_temp(std::string("my games/") + tune, {'M', 'T', 'h', 'd'});
     headless::set_program_file_name(dir + "shindan");
     return dir;
   }
