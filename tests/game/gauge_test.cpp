@@ -9,7 +9,7 @@
 #include "game/game.h"
 #include "gfx/gfx.h"
 #include "platform/headless/headless.h"
-#include "tests/game/test_files.h"
+#include "tests/replay/asset_folder.h"
 
 namespace shindan {
 namespace {
@@ -19,15 +19,8 @@ using namespace testing_files;
 constexpr int gage_slot = 17;
 constexpr int figure_slot = 18;
 
-// Cell i of the figure strip: digits 0..9, then the sign cells for values of
-// 0 and above (10) and for negative values (11).
-rgb figure_colour(int cell) {
-  return {static_cast<std::uint8_t>(8 * (cell + 1)), 0x80, 0x40};
-}
-rgb slice_colour(int trait) {
-  return {0xF8, static_cast<std::uint8_t>(16 * (trait + 1)), 0x08};
-}
-
+// Cells of figure.bm: digits 0..9, then the sign cells for values of 0 and
+// above (10) and for negative values (11); one slice per trait in gage.bm.
 struct gauges : ::testing::Test {
   scratch_dir dir;
   std::vector<std::uint16_t> pixels;
@@ -35,7 +28,8 @@ struct gauges : ::testing::Test {
   void SetUp() override {
     enter_scratch_dir(&dir);
     ASSERT_FALSE(dir.path.empty());
-    ASSERT_TRUE(write_bmp("figure.bm", 120, 16, [](std::uint32_t x, std::uint32_t) { return figure_colour(x / 10); }));
+    ASSERT_TRUE(
+        write_bmp("figure.bm", 120, 16, [](std::uint32_t x, std::uint32_t) { return figure_cell_colour(x / 10); }));
     // One 2 x 20 slice per trait at rows 24k + 2 .. 24k + 21; black between.
     ASSERT_TRUE(write_bmp("gage.bm", 2, 192, [](std::uint32_t, std::uint32_t y) {
       const std::uint32_t within = y % 24;
@@ -59,7 +53,7 @@ struct gauges : ::testing::Test {
   void expect_cell(int x, int y, int cell) const {
     for (int dy = 0; dy < 16; dy += 5) {
       for (int dx = 0; dx < 10; dx += 3) {
-        EXPECT_EQ(at(x + dx, y + dy), pixel565(figure_colour(cell))) << "cell " << cell << " at " << x << "," << y;
+        EXPECT_EQ(at(x + dx, y + dy), pixel565(figure_cell_colour(cell))) << "cell " << cell << " at " << x << "," << y;
       }
     }
   }

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "game/game.h"
-#include "tests/game/test_files.h"
+#include "tests/support/files.h"
 
 namespace shindan {
 namespace {

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "tests/game/test_files.h"
+#include "tests/support/files.h"
 
 namespace shindan::testing_files {
 

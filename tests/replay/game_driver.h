@@ -15,7 +15,6 @@
 #include "gfx/gfx.h"
 #include "platform/headless/headless.h"
 #include "sound/sound.h"
-#include "tests/game/test_files.h"
 #include "tests/replay/asset_folder.h"
 #include "tools/shindan_tool/replay.h"
 
@@ -162,13 +161,17 @@ struct game_run : ::testing::Test {
     return shown;
   }
 
-  // From the analysis to the next title: Space skips the build-up, then
-  // leaves through the wipe.
-  void quick_analysis() {
+  // From the analysis to its finished board, drawn: Space skips the build-up.
+  void to_finished_board() {
     ASSERT_TRUE(run_until([&] { return analysis_active == 1; }));
     press(vk_space);
     press(vk_space);
     ASSERT_TRUE(run_until([&] { return at_analysis(21); }));
+    frames(1);
+  }
+  // From the analysis to the next title, leaving through the wipe.
+  void quick_analysis() {
+    to_finished_board();
     press(vk_space);
     ASSERT_TRUE(run_until([&] { return title_active == 1; }));
   }

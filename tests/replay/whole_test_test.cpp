@@ -176,11 +176,7 @@ TEST_F(whole_test, a_shift_test_asks_the_fixed_set_and_scores_it_apart) {
     add_expected(shift_expected, i, answers[i], 3);
 
   // The analysis shows the Shift set with the second set of labels.
-  ASSERT_TRUE(run_until([&] { return analysis_active == 1; }));
-  press(vk_space);
-  press(vk_space);
-  ASSERT_TRUE(run_until([&] { return at_analysis(21); }));
-  frames(1);
+  to_finished_board();
   for (int k = 0; k < trait_count; ++k)
     EXPECT_TRUE(shows(5, 115 + 36 * k, label_colour(k + 9))) << "label " << k;
   press(vk_space);
@@ -204,11 +200,7 @@ TEST_F(whole_test, four_tests_ask_every_pool_question_once_then_the_pool_refills
     quick_start(vk_space);
     shown = answer_all(std::vector<int>(12, round % 3));
     all.insert(all.end(), shown.begin(), shown.end());
-    ASSERT_TRUE(run_until([&] { return analysis_active == 1; }));
-    press(vk_space);
-    press(vk_space);
-    ASSERT_TRUE(run_until([&] { return at_analysis(21); }));
-    frames(1);
+    to_finished_board();
     // The fourth analysis of a cycle adds the second help line.
     if (round == 3) {
       EXPECT_TRUE(shows(115, 455, second_part_colour(20)));
