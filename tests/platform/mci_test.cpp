@@ -9,21 +9,20 @@
 #include <vector>
 
 #include "platform/headless/headless.h"
-#include "tests/platform/test_files.h"
+#include "tests/support/files.h"
 
 namespace shindan {
 namespace {
 
 struct mci : ::testing::Test {
-  testing_files::scratch_dir dir;
   plat_window* window = nullptr;
   std::string tune;
 
   void SetUp() override {
     headless::reset();
     window = plat_create_window();
-    std::filesystem::create_directories(dir.file("with spaces"));
-    tune = dir.write("with spaces/bgm01.mid", "MThd");
+    std::filesystem::create_directories(testing_files::temp_path("with spaces"));
+    tune = testing_files::write_temp_text("with spaces/bgm01.mid", "MThd");
   }
   void TearDown() override { headless::reset(); }
 
@@ -116,7 +115,7 @@ TEST_F(mci, a_play_without_window_or_notify_queues_nothing) {
 }
 
 TEST_F(mci, errors_for_unknown_alias_command_and_missing_file) {
-  EXPECT_NE(send("open \"" + dir.file("missing.mid") + "\" type sequencer alias midi"), 0u);
+  EXPECT_NE(send("open \"" + testing_files::temp_path("missing.mid") + "\" type sequencer alias midi"), 0u);
   EXPECT_EQ(headless::open_tune(), "");
   EXPECT_NE(send("play midi notify", window), 0u);
   EXPECT_NE(send("stop midi"), 0u);

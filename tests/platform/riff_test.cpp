@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "tests/platform/test_files.h"
+#include "tests/support/files.h"
 
 namespace shindan {
 namespace {
@@ -32,11 +32,10 @@ std::string riff(const char* form, const std::string& body) {
 const std::string fmt_bytes = std::string("\x01\x00\x02\x00\x44\xAC\x00\x00\x10\xB1\x02\x00\x04\x00\x10\x00", 16);
 
 struct riff_reader : ::testing::Test {
-  testing_files::scratch_dir dir;
   plat_riff_file* file = nullptr;
   void TearDown() override { plat_riff_close(file); }
   plat_riff_file* open(const std::string& bytes) {
-    file = plat_riff_open(dir.write("t.wav", bytes).c_str());
+    file = plat_riff_open(testing_files::write_temp_text("t.wav", bytes).c_str());
     return file;
   }
 };
@@ -89,7 +88,7 @@ TEST_F(riff_reader, refuses_other_forms_and_non_riff_files) {
   EXPECT_FALSE(plat_riff_find_form(file, "WAVE", &wave));
   plat_riff_close(file);
   file = nullptr;
-  EXPECT_EQ(plat_riff_open(dir.file("missing.wav").c_str()), nullptr);
+  EXPECT_EQ(plat_riff_open(testing_files::temp_path("missing.wav").c_str()), nullptr);
 }
 
 TEST_F(riff_reader, reports_what_a_truncated_file_really_holds) {

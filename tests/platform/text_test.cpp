@@ -12,7 +12,7 @@
 #include "platform/common/sjis.h"
 #include "platform/common/surface.h"
 #include "platform/headless/headless.h"
-#include "tests/platform/test_files.h"
+#include "tests/support/files.h"
 
 namespace shindan {
 namespace {
@@ -48,16 +48,15 @@ TEST(shift_jis, bad_bytes_become_replacement_characters_and_conversion_goes_on) 
 }
 
 TEST(shift_jis, files_open_under_their_unicode_name) {
-  testing_files::scratch_dir dir;
-  const std::string sjis_path = dir.path + "/" + result_name_sjis;
+  const std::string sjis_path = std::string(testing_files::temp_dir()) + "/" + result_name_sjis;
   std::FILE* f = plat_open_file_sjis(sjis_path.c_str(), "w");
   ASSERT_NE(f, nullptr);
   std::fputs("x\r", f);
   std::fclose(f);
-  EXPECT_TRUE(std::filesystem::exists(dir.path + "/分析結果.txt"));
-  EXPECT_EQ(std::filesystem::file_size(dir.path + "/分析結果.txt"), 2u);
+  EXPECT_TRUE(std::filesystem::exists(std::string(testing_files::temp_dir()) + "/分析結果.txt"));
+  EXPECT_EQ(std::filesystem::file_size(std::string(testing_files::temp_dir()) + "/分析結果.txt"), 2u);
   // A name that is not Shift-JIS throughout opens nothing.
-  const std::string bad = dir.path + "/\x82.txt";
+  const std::string bad = std::string(testing_files::temp_dir()) + "/\x82.txt";
   EXPECT_EQ(plat_open_file_sjis(bad.c_str(), "w"), nullptr);
   EXPECT_EQ(plat_open_file_sjis(nullptr, "r"), nullptr);
 }

@@ -88,6 +88,9 @@ inline std::string write_temp(const std::string& name, const bytes& contents) {
     std::abort();
   return path;
 }
+inline std::string write_temp_text(const std::string& name, const std::string& text) {
+  return write_temp(name, bytes(text.begin(), text.end()));
+}
 
 // A fresh folder that is the working directory while a test runs; removed
 // with everything in it afterwards.
