@@ -13,6 +13,7 @@
 #include "gfx/gfx.h"
 #include "platform/headless/headless.h"
 #include "tests/assets/pack_files.h"
+#include "tests/support/display.h"
 
 namespace shindan {
 namespace {
@@ -39,25 +40,8 @@ int visible_in(const picture& p, int x, int y, int w, int h) {
 
 class GeneratedPictures : public ::testing::TestWithParam<bool> {
  protected:
-  void SetUp() override {
-    headless::reset();
-    headless::use_555(GetParam());
-    display = display_record{};
-    for (image_slot& slot : images) {
-      slot = image_slot{};
-    }
-    main_window = plat_create_window();
-    ASSERT_NE(main_window, nullptr);
-    ASSERT_TRUE(init_display(main_window));
-    read_pixel_format();
-  }
-  void TearDown() override {
-    close_display(main_window);
-    if (main_window != nullptr) {
-      plat_destroy_window(main_window);
-    }
-    main_window = nullptr;
-  }
+  void SetUp() override { ASSERT_TRUE(testing_files::open_display(GetParam())); }
+  void TearDown() override { testing_files::close_display_and_window(); }
 
   // Loads the file through load_image into slot 0 and copies its pixels out.
   picture load(const std::string& name) {

@@ -52,8 +52,9 @@ inline bool write_bytes(const std::string& path, const bytes& contents) {
 inline bytes read_file(const std::string& path) {
   bytes out;
   if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-    for (int c; (c = std::fgetc(file)) != EOF;)
-      out.push_back(static_cast<std::uint8_t>(c));
+    std::uint8_t block[65536];
+    for (std::size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;)
+      out.insert(out.end(), block, block + got);
     std::fclose(file);
   }
   return out;
