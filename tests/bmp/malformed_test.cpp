@@ -2,14 +2,13 @@
 // touching the output, and no damage to a valid file can make the decoder
 // read outside the data or hand back an inconsistent picture.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
 
 #include "tests/bmp/bmp_builder.h"
+#include "tests/support/files.h"
 
 namespace shindan::bmp_test {
 namespace {
@@ -204,16 +203,8 @@ TEST(BmpHostile, DamagedBytesNeverBreakTheDecoder) {
 }
 
 TEST(BmpFile, ReadsFromDiskAndRefusesWhatCannotBeAPicture) {
-  std::string pattern = (std::filesystem::temp_directory_path() / "bmp_test_XXXXXX").string();
-  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-  const std::filesystem::path dir = pattern;
-
   const bytes good = make_bmp(small_palette_file());
-  const std::string path = (dir / "picture.bm").string();
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  ASSERT_EQ(std::fwrite(good.data(), 1, good.size(), f), good.size());
-  std::fclose(f);
+  const std::string path = testing_files::write_temp("picture.bm", good);
 
   decoded_picture pic;
   const char* why = nullptr;
@@ -222,22 +213,16 @@ TEST(BmpFile, ReadsFromDiskAndRefusesWhatCannotBeAPicture) {
 
   decoded_picture untouched;
   why = nullptr;
-  EXPECT_FALSE(decode_bmp_file((dir / "missing.bm").string().c_str(), pixel_layout::rgb565, &untouched, &why));
+  EXPECT_FALSE(decode_bmp_file(testing_files::temp_path("missing.bm").c_str(), pixel_layout::rgb565, &untouched, &why));
   EXPECT_NE(why, nullptr);
 
   // Larger than any picture the program could hold: refused without being decoded.
-  const std::string huge = (dir / "huge.bm").string();
-  f = std::fopen(huge.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  ASSERT_EQ(std::fwrite(good.data(), 1, good.size(), f), good.size());
-  std::fclose(f);
+  const std::string huge = testing_files::write_temp("huge.bm", good);
   std::filesystem::resize_file(huge, (64u << 20) + 1);
   why = nullptr;
   EXPECT_FALSE(decode_bmp_file(huge.c_str(), pixel_layout::rgb565, &untouched, &why));
   EXPECT_NE(why, nullptr);
   EXPECT_TRUE(untouched.pixels.empty());
-
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
