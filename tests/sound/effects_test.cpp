@@ -50,9 +50,14 @@ bytes pcm_format() {
   return format_body(1, 2, 22050, 16);
 }
 
+// A plain 16-bit stereo file holding the given sample bytes.
+bytes pcm_file(const bytes& data) {
+  return wave({chunk("fmt ", pcm_format()), chunk("data", data)});
+}
+
 TEST_F(SoundEffects, PlainPcmFileFillsItsBufferWithTheSamples) {
   const bytes data = samples(400);
-  ASSERT_TRUE(load("plain.wav", wave({chunk("fmt ", pcm_format()), chunk("data", data)})));
+  ASSERT_TRUE(load("plain.wav", pcm_file(data)));
   ASSERT_NE(sounds[0], nullptr);
   EXPECT_EQ(headless::buffer_contents(sounds[0]), data);
   EXPECT_TRUE(headless::message_boxes().empty());
@@ -156,7 +161,7 @@ TEST_F(SoundEffects, HugeClaimedDataSizeIsRefusedWithoutReservingIt) {
 TEST_F(SoundEffects, NoDeviceMeansNoBufferAndItsMessage) {
   plat_release_sound_device(sound_device);
   sound_device = nullptr;
-  EXPECT_FALSE(load("nodevice.wav", wave({chunk("fmt ", pcm_format()), chunk("data", samples(16))})));
+  EXPECT_FALSE(load("nodevice.wav", pcm_file(samples(16))));
   EXPECT_EQ(last_message(), test::buffer_failed);
   EXPECT_EQ(sounds[0], nullptr);
 }
@@ -164,13 +169,13 @@ TEST_F(SoundEffects, NoDeviceMeansNoBufferAndItsMessage) {
 TEST_F(SoundEffects, BufferLostAtLoadIsRestoredAndFilled) {
   const bytes data = samples(100);
   headless::lose_next_sound_lock();
-  ASSERT_TRUE(load("lost.wav", wave({chunk("fmt ", pcm_format()), chunk("data", data)})));
+  ASSERT_TRUE(load("lost.wav", pcm_file(data)));
   EXPECT_EQ(headless::buffer_contents(sounds[0]), data);
   EXPECT_TRUE(headless::message_boxes().empty());
 }
 
 TEST_F(SoundEffects, PlayingRestartsFromTheBeginningEveryTime) {
-  ASSERT_TRUE(load("play.wav", wave({chunk("fmt ", pcm_format()), chunk("data", samples(40))})));
+  ASSERT_TRUE(load("play.wav", pcm_file(samples(40))));
   const int number = headless::buffer_number(sounds[0]);
   const std::size_t before = headless::sound_records().size();
   play_sound(sounds[0]);
@@ -189,7 +194,7 @@ TEST_F(SoundEffects, PlayingRestartsFromTheBeginningEveryTime) {
 }
 
 TEST_F(SoundEffects, ReleaseFreesEveryFilledSlotAndTheDevice) {
-  const bytes file = wave({chunk("fmt ", pcm_format()), chunk("data", samples(16))});
+  const bytes file = pcm_file(samples(16));
   ASSERT_TRUE(load_sound(&sounds[0], write_temp("a.wav", file).c_str()));
   ASSERT_TRUE(load_sound(&sounds[7], write_temp("b.wav", file).c_str()));
   const int first = headless::buffer_number(sounds[0]);
@@ -213,24 +218,25 @@ TEST_F(SoundEffects, ReleaseFreesEveryFilledSlotAndTheDevice) {
 }
 
 TEST_F(SoundEffects, DeviceSetUpFailuresShowTheirErrorBoxes) {
-  release_sound();
-  headless::reset();
-  headless::fail_sound_device(true, false);
-  EXPECT_FALSE(init_sound(nullptr));
-  EXPECT_EQ(last_message(), test::device_failed);
-  EXPECT_EQ(headless::message_boxes().back().caption, test::error_caption);
-
-  release_sound();
-  headless::reset();
-  headless::fail_sound_device(false, true);
-  EXPECT_FALSE(init_sound(nullptr));
-  EXPECT_EQ(last_message(), test::cooperation_failed);
-
-  release_sound();
-  headless::reset();
-  EXPECT_TRUE(init_sound(nullptr));
-  EXPECT_NE(sound_device, nullptr);
-  EXPECT_TRUE(headless::message_boxes().empty());
+  struct set_up_case {
+    bool no_device, no_cooperation;
+    const char* message;  // null: set up without a box
+  };
+  for (const set_up_case& c :
+       {set_up_case{true, false, test::device_failed}, set_up_case{false, true, test::cooperation_failed},
+        set_up_case{false, false, nullptr}}) {
+    release_sound();
+    headless::reset();
+    headless::fail_sound_device(c.no_device, c.no_cooperation);
+    EXPECT_EQ(init_sound(nullptr), c.message == nullptr);
+    if (c.message == nullptr) {
+      EXPECT_NE(sound_device, nullptr);
+      EXPECT_TRUE(headless::message_boxes().empty());
+    } else {
+      EXPECT_EQ(last_message(), c.message);
+      EXPECT_EQ(headless::message_boxes().back().caption, test::error_caption);
+    }
+  }
 }
 
 }  // namespace
