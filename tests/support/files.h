@@ -27,7 +27,10 @@ inline void put_u32(bytes* out, std::uint32_t v) {
   put_u16(out, v >> 16);
 }
 inline void put_text(bytes* out, const char* four) {
-  out->insert(out->end(), four, four + 4);
+  // One byte at a time: GCC 12's optimiser misreads a ranged insert into a
+  // fresh vector as an overflow.
+  for (int i = 0; i < 4; ++i)
+    out->push_back(static_cast<std::uint8_t>(four[i]));
 }
 inline std::uint32_t le16(const bytes& b, std::size_t at) {
   return b[at] | (static_cast<std::uint32_t>(b[at + 1]) << 8);
