@@ -49,21 +49,6 @@ TEST_F(surfaces, pitch_is_whole_words_and_rows_do_not_overlap) {
   EXPECT_EQ(create_surface(pixel_layout::rgb565, 0, 5), nullptr);
 }
 
-TEST_F(surfaces, keyed_copy_skips_key_pixels) {
-  plat_surface* src = make(4, 1);
-  put(src, 0, 0, 0x1111);
-  put(src, 1, 0, 0x0000);
-  put(src, 2, 0, 0x2222);
-  put(src, 3, 0, 0x0000);
-  plat_surface* dst = make(4, 1, 0x7777);
-  plat_set_colour_key(src, 0);
-  ASSERT_EQ(plat_copy_keyed(dst, 0, 0, src, {0, 0, 4, 1}), plat_ok);
-  EXPECT_EQ(at(dst, 0, 0), 0x1111);
-  EXPECT_EQ(at(dst, 1, 0), 0x7777);
-  EXPECT_EQ(at(dst, 2, 0), 0x2222);
-  EXPECT_EQ(at(dst, 3, 0), 0x7777);
-}
-
 TEST_F(surfaces, keyed_copy_clips_at_every_target_edge) {
   plat_surface* src = make(10, 10, 0x1234);
   put(src, 0, 0, 0x0F0F);  // marks the source's top-left pixel
