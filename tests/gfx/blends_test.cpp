@@ -58,8 +58,6 @@ TEST_F(read_pixel_format_test, both_layouts) {
   EXPECT_EQ(pixel_format.green_per_blue, 2);
   EXPECT_EQ(pixel_format.pitch, 1280);
   test::close_display_and_window();
-
-  test::close_display_and_window();
   ASSERT_TRUE(test::open_display(true));
   EXPECT_EQ(pixel_format.red_mask, 0x7C00);
   EXPECT_EQ(pixel_format.green_mask, 0x03E0);
@@ -83,40 +81,26 @@ TEST_F(read_pixel_format_test, missing_masks_end_with_zero_shifts) {
   EXPECT_EQ(pixel_format.green_per_blue, 0);
 }
 
-TEST_F(draw_image_translucent_test, five_six_five) {
+// Single worked values per rule; the fast-path tests compare every channel
+// pair and transparency against the plain arithmetic.
+TEST_F(draw_image_translucent_test, worked_values_and_clamps) {
   EXPECT_EQ(translucent_over(0xFFFF, 0x0000, 0.5f), 0x7BEF);
   EXPECT_EQ(translucent_over(0xF800, 0x0000, 0.5f), 15 << 11);  // truncated, not rounded
-  EXPECT_EQ(translucent_over(0x1234, 0xABCD, 0.0f), 0x1234);
-  EXPECT_EQ(translucent_over(0x1234, 0xABCD, 1.0f), 0xABCD);
   EXPECT_EQ(translucent_over(0x1234, 0xABCD, 1.5f), 0xABCD);
   EXPECT_EQ(translucent_over(0x1234, 0xABCD, -0.2f), 0x1234);
-  // A quarter of the way: each channel is dc * 0.25 + sc * 0.75, truncated.
-  // red 21/1, green 30/17, blue 13/20.
-  EXPECT_EQ(translucent_over(0x0A34, 0xABCD, 0.25f), (6 << 11) | (20 << 5) | 18);
   EXPECT_EQ(translucent_over(0x1234, 0xABCD, std::numeric_limits<float>::quiet_NaN()), 0xABCD);
-}
-
-TEST_F(draw_image_translucent_test, five_five_five) {
   test::close_display_and_window();
   ASSERT_TRUE(test::open_display(true));
   EXPECT_EQ(translucent_over(0x7FFF, 0x0000, 0.5f), 0x3DEF);
-  EXPECT_EQ(translucent_over(0x7C00, 0x03E0, 0.5f), (15 << 10) | (15 << 5));
-  EXPECT_EQ(translucent_over(0x1234, 0x2BCD, 1.5f), 0x2BCD);
-  EXPECT_EQ(translucent_over(0x1234, 0x2BCD, -0.2f), 0x1234);
 }
 
 TEST_F(draw_image_additive_test, saturates_each_channel_alone) {
   EXPECT_EQ(additive_over(0x8410, 0x8410), 0xFFFF);
   EXPECT_EQ(additive_over(0x0841, 0x0841), 0x1082);
   EXPECT_EQ(additive_over(0x001F, 0x0001), 0x001F);  // blue full, green untouched
-  EXPECT_EQ(additive_over(0x07E0, 0x0020), 0x07E0);  // green full, red untouched
-  test::close_display_and_window();
-
   test::close_display_and_window();
   ASSERT_TRUE(test::open_display(true));
   EXPECT_EQ(additive_over(0x4210, 0x4210), 0x7FFF);
-  EXPECT_EQ(additive_over(0x0421, 0x0421), 0x0842);
-  EXPECT_EQ(additive_over(0x03E0, 0x0020), 0x03E0);
 }
 
 TEST_F(picture_blends_test, regions_over_the_screen_edge_keep_rows_aligned) {
@@ -186,42 +170,31 @@ TEST_F(picture_blends_test, refusals_draw_nothing) {
   EXPECT_TRUE(fill_noise(0, 0, 1, 1));
 }
 
-// The grey levels fill_noise draws for the next count values of the
+// The 5-6-5 grey levels fill_noise draws for the next count values of the
 // generator, from a copy of its state.
-std::vector<std::uint16_t> expected_noise(std::uint32_t state, int count, bool five_five_five) {
+std::vector<std::uint16_t> expected_noise(std::uint32_t state, int count) {
   std::vector<std::uint16_t> greys;
   for (int i = 0; i < count; ++i) {
     const int v = test::next_rand(&state) % 32;
-    greys.push_back(
-        static_cast<std::uint16_t>(five_five_five ? (v << 10) | (v << 5) | v : (v << 11) | ((2 * v) << 5) | v));
+    greys.push_back(static_cast<std::uint16_t>((v << 11) | ((2 * v) << 5) | v));
   }
   return greys;
 }
 
 TEST_F(fill_noise_test, clipped_strip_takes_one_value_per_pixel) {
-  for (bool five_five_five : {false, true}) {
-    SCOPED_TRACE(five_five_five ? "5-5-5" : "5-6-5");
-    test::close_display_and_window();
-    ASSERT_TRUE(test::open_display(five_five_five));
-    rand_state = 12345;
-    const auto greys = expected_noise(rand_state, 400, five_five_five);
-    std::uint32_t after = 12345;
-    for (int i = 0; i < 400; ++i) {
-      test::next_rand(&after);
-    }
-
-    ASSERT_TRUE(fill_noise(600, 0, 100, 10));
-    EXPECT_EQ(rand_state, after);
-    const auto pixels = headless::back_buffer_pixels();
-    for (int y = 0; y < 10; ++y) {
-      for (int x = 600; x < 640; ++x) {
-        ASSERT_EQ(test::at(pixels, x, y), greys[static_cast<std::size_t>(y * 40 + (x - 600))]) << x << "," << y;
-      }
-    }
-    EXPECT_EQ(test::at(pixels, 599, 0), 0);
-    EXPECT_EQ(test::at(pixels, 600, 10), 0);
-    test::close_display_and_window();
-  }
+  rand_state = 12345;
+  const auto greys = expected_noise(rand_state, 400);
+  ASSERT_TRUE(fill_noise(600, 0, 100, 10));
+  std::uint32_t after = 12345;
+  for (int i = 0; i < 400; ++i)
+    test::next_rand(&after);
+  EXPECT_EQ(rand_state, after);
+  const auto pixels = headless::back_buffer_pixels();
+  for (int y = 0; y < 10; ++y)
+    for (int x = 600; x < 640; ++x)
+      ASSERT_EQ(test::at(pixels, x, y), greys[static_cast<std::size_t>(y * 40 + (x - 600))]) << x << "," << y;
+  EXPECT_EQ(test::at(pixels, 599, 0), 0);
+  EXPECT_EQ(test::at(pixels, 600, 10), 0);
 }
 
 TEST_F(fill_noise_test, start_off_the_screen_or_empty_size_takes_no_values) {
