@@ -63,12 +63,16 @@ struct game_run : ::testing::Test {
   }
 
   void key(int virtual_key, bool down) { replay_key(&session, virtual_key, down); }
-  // Down for one frame, then up for two, so that the latch is ready for the
-  // next press (a key must be seen up twice in a row).
-  void press(int virtual_key) {
+  // Down for one frame, then released (checks can look at that frame).
+  void tap(int virtual_key) {
     key(virtual_key, true);
     frames(1);
     key(virtual_key, false);
+  }
+  // A tap, then up for two frames, so that the latch is ready for the next
+  // press (a key must be seen up twice in a row).
+  void press(int virtual_key) {
+    tap(virtual_key);
     frames(2);
   }
 

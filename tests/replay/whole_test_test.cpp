@@ -21,6 +21,12 @@ std::string file_text() {
   return std::string(bytes.begin(), bytes.end());
 }
 
+// Adds what the answers to the shown questions score.
+void add_answers(int (&expected)[8], const std::vector<int>& shown, const std::vector<int>& answers, int factor) {
+  for (std::size_t i = 0; i < answers.size(); ++i)
+    add_expected(expected, shown[i] - 1, answers[i], factor);
+}
+
 using whole_test = game_run;
 
 TEST_F(whole_test, a_normal_test_from_start_up_to_the_result_file) {
@@ -137,16 +143,14 @@ TEST_F(whole_test, scores_carry_over_and_each_file_holds_the_running_totals) {
   start(100);
   int expected[8] = {};
   std::vector<int> shown;
-  const std::vector<int> first = {2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2};
+  const std::vector<int> first(12, 2);
   quick_normal_test(first, &shown);
-  for (int i = 0; i < 12; ++i)
-    add_expected(expected, shown[i] - 1, first[i], 1);
+  add_answers(expected, shown, first, 1);
   EXPECT_EQ(file_text(), expected_file(expected));
 
-  const std::vector<int> second = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  const std::vector<int> second(12, 0);
   quick_normal_test(second, &shown);
-  for (int i = 0; i < 12; ++i)
-    add_expected(expected, shown[i] - 1, second[i], 1);
+  add_answers(expected, shown, second, 1);
   EXPECT_EQ(file_text(), expected_file(expected));
   for (int t = 0; t < trait_count; ++t)
     EXPECT_EQ(trait_scores[t][0], expected[t]);
@@ -156,11 +160,10 @@ TEST_F(whole_test, a_shift_test_asks_the_fixed_set_and_scores_it_apart) {
   start(100);
   // A normal test first, so that the file has something to keep.
   std::vector<int> shown;
-  const std::vector<int> normal = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+  const std::vector<int> normal(12, 1);
   quick_normal_test(normal, &shown);
   int normal_expected[8] = {};
-  for (int i = 0; i < 12; ++i)
-    add_expected(normal_expected, shown[i] - 1, normal[i], 1);
+  add_answers(normal_expected, shown, normal, 1);
   const std::string normal_file = file_text();
   std::uint8_t pool_before[pool_size];
   std::copy(std::begin(asked_questions), std::end(asked_questions), pool_before);
@@ -196,9 +199,8 @@ TEST_F(whole_test, four_tests_ask_every_pool_question_once_then_the_pool_refills
   start(100);
   std::vector<int> all;
   for (int round = 0; round < 4; ++round) {
-    std::vector<int> shown;
     quick_start(vk_space);
-    shown = answer_all(std::vector<int>(12, round % 3));
+    const std::vector<int> shown = answer_all(std::vector<int>(12, round % 3));
     all.insert(all.end(), shown.begin(), shown.end());
     to_finished_board();
     // The fourth analysis of a cycle adds the second help line.
