@@ -326,13 +326,18 @@ plat_result plat_fill(plat_surface* surface, const plat_rect& rect, std::uint32_
   return plat_ok;
 }
 
-plat_result plat_copy_keyed(plat_surface* target, std::int32_t x, std::int32_t y, plat_surface* source,
-                            const plat_rect& src_rect) {
+// Both ends of a copy must exist and be neither lost nor locked.
+static plat_result usable_pair(plat_surface* target, plat_surface* source) {
   if (!target || !source)
     return plat_failed;
   if (plat_result r = usable(target); r != plat_ok)
     return r;
-  if (plat_result r = usable(source); r != plat_ok)
+  return usable(source);
+}
+
+plat_result plat_copy_keyed(plat_surface* target, std::int32_t x, std::int32_t y, plat_surface* source,
+                            const plat_rect& src_rect) {
+  if (plat_result r = usable_pair(target, source); r != plat_ok)
     return r;
   if (inverted(src_rect))
     return plat_invalid_rect;
@@ -406,11 +411,7 @@ plat_result plat_copy_keyed(plat_surface* target, std::int32_t x, std::int32_t y
 
 plat_result plat_copy_keyed_stretched(plat_surface* target, const plat_rect& dst_rect, plat_surface* source,
                                       const plat_rect& src_rect) {
-  if (!target || !source)
-    return plat_failed;
-  if (plat_result r = usable(target); r != plat_ok)
-    return r;
-  if (plat_result r = usable(source); r != plat_ok)
+  if (plat_result r = usable_pair(target, source); r != plat_ok)
     return r;
   if (inverted(dst_rect) || inverted(src_rect))
     return plat_invalid_rect;
