@@ -1,6 +1,7 @@
 // Controls of the in-memory platform for tests, replays and tools: set the
-// clock and the keys, make devices fail or lose surfaces, and read back what
-// the program presented, played, sent and showed.
+// clock and the keys, queue events, make devices fail or lose surfaces, and
+// read back what the program presented, played, showed and asked of the
+// tune player.
 #pragma once
 
 #include <cstddef>
@@ -12,78 +13,90 @@
 
 namespace shindan::headless {
 
-// Forgets every recording and device and puts the platform back as at start:
-// tick 0, keys up, empty queue, 5-6-5 pixels, no failures.
+// Forgets every recording, device and queued event and puts the platform
+// back as at start: tick 0, keys up, 5-6-5 pixels, no failures.
 void reset();
 
 void use_555(bool five_five_five);  // pixel layout of the display from the next open
 
 void set_tick(std::uint32_t milliseconds);
 std::uint32_t tick();
-void set_key(int virtual_key, bool down);
-// Queues a key-down message for the main window, as a key press would.
-void post_key_down(int virtual_key);
-// Queues a close request, as the window's close button would.
+void set_key(plat_key key, bool down);
+// Queues close_requested, as Esc, the window's close button or Alt+F4 would.
 void post_close();
 
 // The next plat_open_display stops at this stage (ready = no failure).
 void fail_display_at(plat_display_stage stage);
-void fail_sound_device(bool creation_fails, bool cooperation_fails);
+// The next plat_open_sound answers this stage (ready = no failure).
+void fail_sound(plat_sound_stage stage);
+// The next plat_load_sound makes its sound but cannot fill it (unfilled).
+void fail_next_sound_fill();
 // Every surface reports loss (draws, locks, present) until it is restored.
 void lose_surfaces();
-// The next count locks answer plat_still_drawing when they do not wait, as
-// if a blit were still running (a waiting lock just succeeds).
-void still_drawing_locks(int count);
-// Surfaces made and not yet released (the screen, pictures, ...).
+// Surfaces made and not yet released (the screen, the back buffer, pictures).
 std::size_t live_surface_count();
-// The next plat_create_window fails.
-void fail_window_creation(bool fails);
+// Whether plat_open_window fails.
+void fail_window(bool fails);
 
 // The last presented frame, 640 * 480 pixels in the display's layout, and
 // how many frames have been presented.
 const std::vector<std::uint16_t>& screen();
 std::uint64_t frames_presented();
-// The back buffer as it is now (for tests of single draws).
+// The back buffer as it is now (for tests of single draws); empty without one.
 std::vector<std::uint16_t> back_buffer_pixels();
 
 struct message_box_record {
-  bool has_owner = false;
-  std::string text;  // Shift-JIS bytes
+  bool owned = false;  // over the game's window
+  std::string text;    // Shift-JIS bytes
   bool has_caption = false;
   std::string caption;  // Shift-JIS bytes
 };
 const std::vector<message_box_record>& message_boxes();
 
-// Sound buffer activity, in order. buffer is a number given at creation,
-// from 1; value is the byte count (create, fill), the position (set_position).
-enum class sound_action : std::uint8_t { create, fill, stop, set_position, play, release };
+// Sound effect activity, in order. sound numbers the sounds as they are made,
+// from 1; file is the name the sound was loaded from and bytes the size of
+// its sample data, on every record of that sound.
+enum class sound_action : std::uint8_t { load, play, release };
 struct sound_record {
-  sound_action action;
-  int buffer;
-  std::uint32_t value;
+  sound_action action = sound_action::load;
+  int sound = 0;
+  std::string file;
+  std::uint32_t bytes = 0;
 };
 const std::vector<sound_record>& sound_records();
-int buffer_number(const plat_sound_buffer* buffer);
-// The bytes written into a buffer.
-std::vector<std::uint8_t> buffer_contents(const plat_sound_buffer* buffer);
-// Makes the next lock of a sound buffer answer plat_buffer_lost once.
-void lose_next_sound_lock();
+// A sound's number (0 for an unknown one), and the format and sample bytes it
+// was loaded with (kept after its release).
+int sound_number(const plat_sound* sound);
+struct sound_format {
+  std::uint16_t format_tag = 0;
+  std::uint16_t channels = 0;
+  std::uint32_t samples_per_second = 0;
+  std::uint32_t average_bytes_per_second = 0;
+  std::uint16_t block_align = 0;
+  std::uint16_t bits_per_sample = 0;
+};
+sound_format sound_format_of(const plat_sound* sound);
+std::vector<std::uint8_t> sound_contents(const plat_sound* sound);
 
-// Every MCI command string sent, in order.
-const std::vector<std::string>& music_commands();
-// The file the "midi" alias holds open ("" when closed) and whether it plays.
+// Every tune call, in order, one string per call: "open <path>", "play",
+// "status", "stop", "close".
+const std::vector<std::string>& tune_calls();
+// The path of the open tune ("" when none is open) and whether it plays.
 std::string open_tune();
 bool tune_playing();
-// The playing tune reaches its end: it stops and a successful notification
-// is queued for the window that asked for one.
+// The playing tune reaches its end: it stops and tune_ended is queued.
 void end_tune();
 
 // What plat_program_file_name answers (default "/shindan/shindan").
 void set_program_file_name(const std::string& path);
 
-// Windows and teardown order, for tests of the shell.
+// Window and teardown order, for tests of the shell.
 bool cursor_shown();
 bool window_exists();
-const std::vector<std::string>& shell_calls();  // "show_cursor 1", "close_display", "minimise", "destroy", ...
+// The shell's platform calls in order: "open_window", "open_display",
+// "open_sound", "show_cursor 0", "show_cursor 1", "flip_to_desktop",
+// "message_box", "close_display", "close_sound", "stop_tune", "close_tune",
+// "close_window".
+const std::vector<std::string>& shell_calls();
 
 }  // namespace shindan::headless
