@@ -1,6 +1,6 @@
-// Pieces the Windows backend's files share: the windows.h set-up, the casts
-// between the platform's opaque handles and the real Windows objects, and the
-// Shift-JIS conversions.
+// Pieces the Windows backend's files share: the windows.h set-up, the window
+// and instance every part of the backend works with, the translation of the
+// system's result codes into the game's, and the Shift-JIS conversions.
 //
 // The program's texts and names are Shift-JIS bytes. Handing them to the ANSI
 // functions would read them in the machine's own code page, which garbles them
@@ -33,12 +33,16 @@ constexpr UINT shift_jis_code_page = 932;
 // The instance and show command WinMain was given; the window takes them.
 extern HINSTANCE program_instance;
 extern int program_show_command;
+// The program's one window: owner of message boxes, target of the display's
+// and the sound device's cooperation and of the tune's end notification.
+extern HWND main_window;
 
-inline HWND to_hwnd(plat_window* window) {
-  return reinterpret_cast<HWND>(window);
-}
-inline plat_window* to_window(HWND hwnd) {
-  return reinterpret_cast<plat_window*>(hwnd);
+// A lost surface is the one failure the game treats apart; every other
+// failure code is simply a failure.
+inline plat_result to_result(HRESULT result) {
+  if (SUCCEEDED(result))
+    return plat_result::ok;
+  return result == DDERR_SURFACELOST ? plat_result::lost : plat_result::failed;
 }
 
 // Shift-JIS bytes (length < 0: up to the terminating zero) to UTF-16.

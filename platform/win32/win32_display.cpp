@@ -1,6 +1,7 @@
 // The display on DirectDraw: exclusive full screen at 640x480 with 16 bits per
 // pixel, a primary surface with one back buffer, picture surfaces loaded
-// through GDI, the keyed and stretched blits, surface locks and GDI text.
+// through GDI and keyed through a device context, the keyed and stretched
+// blits, surface locks and GDI text.
 //
 // The platform's opaque handles are the DirectDraw interfaces themselves:
 // plat_display is an IDirectDraw2, plat_surface an IDirectDrawSurface3.
@@ -75,7 +76,7 @@ BOOL WINAPI choose_display_device(GUID* guid, LPSTR, LPSTR, LPVOID context) {
   return DDENUMRET_OK;
 }
 
-plat_display_stage plat_open_display(plat_window* window, plat_display_objects* objects) {
+plat_display_stage plat_open_display(plat_display_objects* objects) {
   IDirectDraw* candidate = nullptr;
   DirectDrawEnumerateA(choose_display_device, &candidate);
   if (candidate == nullptr && FAILED(DirectDrawCreate(nullptr, &candidate, nullptr))) {
@@ -83,7 +84,7 @@ plat_display_stage plat_open_display(plat_window* window, plat_display_objects* 
   }
   // Until the second interface is held, nobody else can reach the candidate,
   // so it is released here on failure rather than leaked.
-  if (FAILED(candidate->SetCooperativeLevel(to_hwnd(window), DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE))) {
+  if (FAILED(candidate->SetCooperativeLevel(main_window, DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE))) {
     candidate->Release();
     return plat_display_stage::no_exclusive_mode;
   }
@@ -123,21 +124,18 @@ plat_display_stage plat_open_display(plat_window* window, plat_display_objects* 
   return plat_display_stage::ready;
 }
 
-void plat_close_display(plat_window* window, plat_display_objects* objects) {
-  if (objects->device == nullptr) {
+void plat_close_display(const plat_display_objects& objects) {
+  if (objects.device == nullptr) {
     return;
   }
-  if (objects->primary_surface != nullptr) {
-    to_surface(objects->primary_surface)->Release();
-    objects->primary_surface = nullptr;
+  // The back buffer belongs to the primary's flip chain and goes with it.
+  if (objects.primary_surface != nullptr) {
+    to_surface(objects.primary_surface)->Release();
   }
-  // The back buffer belongs to the primary's flip chain and went with it.
-  objects->back_buffer = nullptr;
-  IDirectDraw2* device = to_device(objects->device);
+  IDirectDraw2* device = to_device(objects.device);
   device->RestoreDisplayMode();
-  device->SetCooperativeLevel(to_hwnd(window), DDSCL_NORMAL);
+  device->SetCooperativeLevel(main_window, DDSCL_NORMAL);
   device->Release();
-  objects->device = nullptr;
 }
 
 void plat_flip_to_desktop(plat_display* device) {
@@ -198,18 +196,83 @@ plat_surface* plat_load_picture(plat_display* device, const char* file_name) {
   return from_surface(surface);
 }
 
+namespace {
+
+// The raw value a GDI colour takes in the surface's pixel format: GDI writes
+// the colour into the first pixel, the pixel is read back through a lock,
+// and the picture's own first pixel is put back. 0xFFFFFFFF when the surface
+// cannot be locked.
+std::uint32_t match_colour(IDirectDrawSurface3* surface, COLORREF colour) {
+  std::uint32_t result = 0xFFFFFFFFu;
+  COLORREF saved = 0;
+  HDC dc = nullptr;
+  const bool swapped = SUCCEEDED(surface->GetDC(&dc));
+  if (swapped) {
+    saved = GetPixel(dc, 0, 0);
+    SetPixel(dc, 0, 0, colour);
+    surface->ReleaseDC(dc);
+  }
+
+  DDSURFACEDESC description = empty_surface_description();
+  HRESULT locking;
+  do {
+    locking = surface->Lock(nullptr, &description, 0, nullptr);
+  } while (locking == DDERR_WASSTILLDRAWING);
+  if (SUCCEEDED(locking)) {
+    const std::uint32_t bit_count = description.ddpfPixelFormat.dwRGBBitCount;
+    // Only the first pixel's own bytes are read: a one-pixel surface may end
+    // right after them.
+    if (description.lpSurface != nullptr && description.dwWidth > 0 && description.dwHeight > 0) {
+      std::uint32_t bytes = (bit_count + 7) / 8;
+      if (bytes > 4) {
+        bytes = 4;
+      }
+      const auto* first = static_cast<const std::uint8_t*>(description.lpSurface);
+      std::uint32_t word = 0;
+      for (std::uint32_t i = 0; i < bytes; ++i) {
+        word |= static_cast<std::uint32_t>(first[i]) << (8 * i);
+      }
+      if (bit_count < 32) {
+        word &= (1u << bit_count) - 1u;
+      }
+      result = word;
+    }
+    surface->Unlock(nullptr);
+  }
+
+  if (swapped && SUCCEEDED(surface->GetDC(&dc))) {
+    SetPixel(dc, 0, 0, saved);
+    surface->ReleaseDC(dc);
+  }
+  return result;
+}
+
+}  // namespace
+
+plat_result plat_set_colour_key(plat_surface* picture, std::uint32_t colour) {
+  if (picture == nullptr) {
+    return plat_result::failed;
+  }
+  const std::uint32_t raw_key = match_colour(to_surface(picture), colour);
+  DDCOLORKEY key = {};
+  key.dwColorSpaceLowValue = raw_key;
+  key.dwColorSpaceHighValue = raw_key;
+  return to_result(to_surface(picture)->SetColorKey(DDCKEY_SRCBLT, &key));
+}
+
 void plat_release_surface(plat_surface* surface) {
   if (surface != nullptr) {
     to_surface(surface)->Release();
   }
 }
 
-plat_result plat_surface_describe(plat_surface* surface, plat_surface_info* info) {
+plat_result plat_describe(plat_surface* surface, plat_pixels* info) {
   DDSURFACEDESC description = empty_surface_description();
   const HRESULT result = to_surface(surface)->GetSurfaceDesc(&description);
   if (FAILED(result)) {
-    return result;
+    return to_result(result);
   }
+  info->pixels = nullptr;
   info->width = description.dwWidth;
   info->height = description.dwHeight;
   info->pitch = description.lPitch;
@@ -217,57 +280,33 @@ plat_result plat_surface_describe(plat_surface* surface, plat_surface_info* info
   info->red_mask = description.ddpfPixelFormat.dwRBitMask;
   info->green_mask = description.ddpfPixelFormat.dwGBitMask;
   info->blue_mask = description.ddpfPixelFormat.dwBBitMask;
-  return plat_ok;
+  return plat_result::ok;
 }
 
 plat_result plat_restore_surface(plat_surface* surface) {
-  return to_surface(surface)->Restore();
+  return to_result(to_surface(surface)->Restore());
 }
 
-plat_result plat_set_colour_key(plat_surface* surface, std::uint32_t raw_key) {
-  DDCOLORKEY key = {};
-  key.dwColorSpaceLowValue = raw_key;
-  key.dwColorSpaceHighValue = raw_key;
-  return to_surface(surface)->SetColorKey(DDCKEY_SRCBLT, &key);
-}
-
-bool plat_swap_first_pixel(plat_surface* surface, std::uint32_t colour, std::uint32_t* previous) {
-  HDC dc = nullptr;
-  if (FAILED(to_surface(surface)->GetDC(&dc))) {
-    return false;
-  }
-  *previous = GetPixel(dc, 0, 0);
-  SetPixel(dc, 0, 0, colour);
-  to_surface(surface)->ReleaseDC(dc);
-  return true;
-}
-
-bool plat_put_first_pixel(plat_surface* surface, std::uint32_t colour) {
-  HDC dc = nullptr;
-  if (FAILED(to_surface(surface)->GetDC(&dc))) {
-    return false;
-  }
-  SetPixel(dc, 0, 0, colour);
-  to_surface(surface)->ReleaseDC(dc);
-  return true;
-}
-
-plat_result plat_lock(plat_surface* surface, bool wait, plat_locked* locked) {
+// Waits out a blit still pending on the surface rather than answering it.
+plat_result plat_lock(plat_surface* surface, plat_pixels* locked) {
   DDSURFACEDESC description = empty_surface_description();
-  const HRESULT result = to_surface(surface)->Lock(nullptr, &description, wait ? DDLOCK_WAIT : 0, nullptr);
+  const HRESULT result = to_surface(surface)->Lock(nullptr, &description, DDLOCK_WAIT, nullptr);
   if (FAILED(result)) {
-    return result;
+    return to_result(result);
   }
   locked->pixels = description.lpSurface;
   locked->pitch = description.lPitch;
   locked->width = description.dwWidth;
   locked->height = description.dwHeight;
   locked->bit_count = description.ddpfPixelFormat.dwRGBBitCount;
-  return plat_ok;
+  locked->red_mask = description.ddpfPixelFormat.dwRBitMask;
+  locked->green_mask = description.ddpfPixelFormat.dwGBitMask;
+  locked->blue_mask = description.ddpfPixelFormat.dwBBitMask;
+  return plat_result::ok;
 }
 
-plat_result plat_unlock(plat_surface* surface) {
-  return to_surface(surface)->Unlock(nullptr);
+void plat_unlock(plat_surface* surface) {
+  to_surface(surface)->Unlock(nullptr);
 }
 
 plat_result plat_fill(plat_surface* surface, const plat_rect& rect, std::uint32_t raw_colour) {
@@ -275,7 +314,7 @@ plat_result plat_fill(plat_surface* surface, const plat_rect& rect, std::uint32_
   effects.dwSize = sizeof(effects);
   effects.dwFillColor = raw_colour;
   RECT target = to_rect(rect);
-  return to_surface(surface)->Blt(&target, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &effects);
+  return to_result(to_surface(surface)->Blt(&target, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &effects));
 }
 
 plat_result plat_copy_keyed(plat_surface* target, std::int32_t x, std::int32_t y, plat_surface* source,
@@ -283,32 +322,37 @@ plat_result plat_copy_keyed(plat_surface* target, std::int32_t x, std::int32_t y
   // Drivers differ on empty rectangles (some answer an error, some take the
   // whole surface); an empty region simply copies nothing.
   if (is_inverted(src_rect) || x < 0 || y < 0) {
-    return plat_failed;
+    return plat_result::failed;
   }
   if (is_empty(src_rect)) {
-    return plat_ok;
+    return plat_result::ok;
   }
   RECT region = to_rect(src_rect);
-  return to_surface(target)->BltFast(static_cast<DWORD>(x), static_cast<DWORD>(y), to_surface(source), &region,
-                                     DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
+  return to_result(to_surface(target)->BltFast(static_cast<DWORD>(x), static_cast<DWORD>(y), to_surface(source),
+                                               &region, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT));
 }
 
 plat_result plat_copy_keyed_stretched(plat_surface* target, const plat_rect& dst_rect, plat_surface* source,
                                       const plat_rect& src_rect) {
   if (is_inverted(dst_rect) || is_inverted(src_rect)) {
-    return plat_failed;
+    return plat_result::failed;
   }
   if (is_empty(dst_rect) || is_empty(src_rect)) {
-    return plat_ok;
+    return plat_result::ok;
   }
   RECT destination = to_rect(dst_rect);
   RECT region = to_rect(src_rect);
-  return to_surface(target)->Blt(&destination, to_surface(source), &region, DDBLT_KEYSRC | DDBLT_WAIT, nullptr);
+  return to_result(
+      to_surface(target)->Blt(&destination, to_surface(source), &region, DDBLT_KEYSRC | DDBLT_WAIT, nullptr));
 }
 
-plat_result plat_present(plat_surface* primary, plat_surface* back_buffer, const plat_rect& screen) {
-  RECT region = to_rect(screen);
-  return to_surface(primary)->BltFast(0, 0, to_surface(back_buffer), &region, DDBLTFAST_WAIT);
+plat_result plat_present(const plat_display_objects& objects) {
+  if (objects.primary_surface == nullptr || objects.back_buffer == nullptr) {
+    return plat_result::failed;
+  }
+  RECT screen = {0, 0, static_cast<LONG>(display_width), static_cast<LONG>(display_height)};
+  return to_result(
+      to_surface(objects.primary_surface)->BltFast(0, 0, to_surface(objects.back_buffer), &screen, DDBLTFAST_WAIT));
 }
 
 // The face name and the text are Shift-JIS; the wide font and text functions
@@ -328,7 +372,7 @@ void plat_draw_text(plat_surface* surface, const plat_font_request& font, std::i
   }
   description->lfHeight = font.height;
   description->lfWeight = font.weight;
-  description->lfCharSet = font.charset;
+  description->lfCharSet = SHIFTJIS_CHARSET;
   const std::wstring face = wide_from_sjis(font.face);
   lstrcpynW(description->lfFaceName, face.c_str(), LF_FACESIZE);
 

@@ -1,150 +1,44 @@
-// Sound on Windows: DirectSound buffers for the effects, the multimedia file
-// functions for reading WAV files chunk by chunk, and MCI command strings for
-// the music.
+// Sound effects on Windows: DirectSound buffers, filled from WAV files read
+// chunk by chunk with the multimedia file functions.
 //
-// plat_sound_device is an IDirectSound, plat_sound_buffer an
-// IDirectSoundBuffer; a RIFF file is an mmio handle with the file's size.
+// plat_sound is an IDirectSoundBuffer.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <vector>
+#include <memory>
+#include <new>
 
 #include "platform/win32/win32.h"
 
 namespace shindan {
 
-struct plat_riff_file {
-  HMMIO handle = nullptr;
-  std::uint32_t file_size = 0;
-};
-
 namespace {
 
-IDirectSound* to_device(plat_sound_device* device) {
-  return reinterpret_cast<IDirectSound*>(device);
-}
-IDirectSoundBuffer* to_buffer(plat_sound_buffer* buffer) {
-  return reinterpret_cast<IDirectSoundBuffer*>(buffer);
-}
+IDirectSound* sound_device = nullptr;
 
-FOURCC to_fourcc(const char code[4]) {
-  return mmioFOURCC(code[0], code[1], code[2], code[3]);
+IDirectSoundBuffer* to_buffer(plat_sound* sound) {
+  return reinterpret_cast<IDirectSoundBuffer*>(sound);
 }
 
-void from_fourcc(FOURCC code, char out[4]) {
-  for (int i = 0; i < 4; ++i) {
-    out[i] = static_cast<char>((code >> (8 * i)) & 0xFF);
-  }
+// The extended wave format layout; only its first 16 bytes are used, but the
+// full 18 are read, as the file functions happily read past a 16-byte chunk.
+constexpr LONG format_record_bytes = 18;
+
+std::uint16_t read_u16(const std::uint8_t* p) {
+  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
 
-MMCKINFO to_chunk_info(const plat_riff_chunk& chunk) {
-  MMCKINFO info = {};
-  info.ckid = to_fourcc(chunk.id);
-  info.cksize = chunk.size;
-  info.fccType = to_fourcc(chunk.form);
-  info.dwDataOffset = chunk.data_offset;
-  return info;
+std::uint32_t read_u32(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-// A chunk's header may claim more than the file holds; callers size their
-// reads by what is really there.
-void from_chunk_info(const MMCKINFO& info, std::uint32_t file_size, plat_riff_chunk* chunk) {
-  from_fourcc(info.ckid, chunk->id);
-  from_fourcc(info.fccType, chunk->form);
-  chunk->size = info.cksize;
-  chunk->data_offset = info.dwDataOffset;
-  chunk->available = info.dwDataOffset < file_size ? std::min(info.cksize, file_size - info.dwDataOffset) : 0;
-}
-
-}  // namespace
-
-// ---------------------------------------------------------------------------
-// DirectSound
-
-plat_sound_device* plat_create_sound_device() {
-  IDirectSound* device = nullptr;
-  if (FAILED(DirectSoundCreate(nullptr, &device, nullptr))) {
-    return nullptr;
-  }
-  return reinterpret_cast<plat_sound_device*>(device);
-}
-
-bool plat_set_sound_cooperation(plat_sound_device* device, plat_window* window) {
-  return SUCCEEDED(to_device(device)->SetCooperativeLevel(to_hwnd(window), DSSCL_NORMAL));
-}
-
-void plat_release_sound_device(plat_sound_device* device) {
-  if (device != nullptr) {
-    to_device(device)->Release();
-  }
-}
-
-plat_sound_buffer* plat_create_sound_buffer(plat_sound_device* device, const plat_wave_format& format,
-                                            std::uint32_t bytes) {
-  WAVEFORMATEX wave = {};
-  wave.wFormatTag = format.format_tag;
-  wave.nChannels = format.channels;
-  wave.nSamplesPerSec = format.samples_per_second;
-  wave.nAvgBytesPerSec = format.average_bytes_per_second;
-  wave.nBlockAlign = format.block_align;
-  wave.wBitsPerSample = format.bits_per_sample;
-  wave.cbSize = 0;
-
-  DSBUFFERDESC description = {};
-  description.dwSize = sizeof(description);
-  description.dwFlags = DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME;
-  description.dwBufferBytes = bytes;
-  description.dwReserved = 0;
-  description.lpwfxFormat = &wave;
-
-  IDirectSoundBuffer* buffer = nullptr;
-  if (FAILED(to_device(device)->CreateSoundBuffer(&description, &buffer, nullptr))) {
-    return nullptr;
-  }
-  return reinterpret_cast<plat_sound_buffer*>(buffer);
-}
-
-plat_result plat_lock_sound_buffer(plat_sound_buffer* buffer, std::uint32_t offset, std::uint32_t bytes, void** first,
-                                   std::uint32_t* first_bytes, void** second, std::uint32_t* second_bytes) {
-  DWORD first_size = 0;
-  DWORD second_size = 0;
-  *first = nullptr;
-  *second = nullptr;
-  const HRESULT result = to_buffer(buffer)->Lock(offset, bytes, first, &first_size, second, &second_size, 0);
-  *first_bytes = FAILED(result) ? 0 : first_size;
-  *second_bytes = FAILED(result) ? 0 : second_size;
-  return result;
-}
-
-plat_result plat_unlock_sound_buffer(plat_sound_buffer* buffer, void* first, std::uint32_t first_bytes, void* second,
-                                     std::uint32_t second_bytes) {
-  return to_buffer(buffer)->Unlock(first, first_bytes, second, second_bytes);
-}
-
-plat_result plat_restore_sound_buffer(plat_sound_buffer* buffer) {
-  return to_buffer(buffer)->Restore();
-}
-
-void plat_stop_sound(plat_sound_buffer* buffer) {
-  to_buffer(buffer)->Stop();
-}
-
-void plat_set_sound_position(plat_sound_buffer* buffer, std::uint32_t position) {
-  to_buffer(buffer)->SetCurrentPosition(position);
-}
-
-void plat_play_sound(plat_sound_buffer* buffer) {
-  to_buffer(buffer)->Play(0, 0, 0);
-}
-
-void plat_release_sound_buffer(plat_sound_buffer* buffer) {
-  if (buffer != nullptr) {
-    to_buffer(buffer)->Release();
-  }
-}
-
-// ---------------------------------------------------------------------------
-// RIFF files through the multimedia file functions
+// An open WAV file: the mmio handle and the file's size, which tells how
+// much of a chunk's claimed size is really there.
+struct wave_file {
+  HMMIO handle = nullptr;
+  std::uint32_t size = 0;
+};
 
 // mmioOpen's own file opening goes through the old OpenFile, which takes the
 // name in the machine's code page and gives up on full paths longer than 128
@@ -152,23 +46,23 @@ void plat_release_sound_buffer(plat_sound_buffer* buffer) {
 // one anywhere, no sound would load. So the file is opened here with its wide
 // name and mmio reads through the handle (the standard DOS I/O procedure
 // takes an open handle in adwInfo[0] and closes it in mmioClose).
-plat_riff_file* plat_riff_open(const char* file_name) {
+bool open_wave_file(const char* file_name, wave_file* file) {
   if (file_name == nullptr) {
-    return nullptr;
+    return false;
   }
   const std::wstring wide_name = wide_from_sjis(file_name);
   if (wide_name.empty()) {
-    return nullptr;
+    return false;
   }
   HANDLE handle = CreateFileW(wide_name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    return nullptr;
+    return false;
   }
   LARGE_INTEGER size = {};
   if (!GetFileSizeEx(handle, &size)) {
     CloseHandle(handle);
-    return nullptr;
+    return false;
   }
   MMIOINFO info = {};
   info.fccIOProc = FOURCC_DOS;
@@ -177,83 +71,157 @@ plat_riff_file* plat_riff_open(const char* file_name) {
   HMMIO mmio = mmioOpenW(nullptr, &info, MMIO_ALLOCBUF | MMIO_READ);
   if (mmio == nullptr) {
     CloseHandle(handle);
-    return nullptr;
+    return false;
   }
-  plat_riff_file* file = new plat_riff_file;
   file->handle = mmio;
   // Chunk sizes are 32-bit; a larger file still holds at most that much.
-  file->file_size = size.QuadPart > 0xFFFFFFFFll ? 0xFFFFFFFFu : static_cast<std::uint32_t>(size.QuadPart);
-  return file;
-}
-
-bool plat_riff_find_form(plat_riff_file* file, const char form[4], plat_riff_chunk* chunk) {
-  if (mmioSeek(file->handle, 0, SEEK_SET) != 0) {
-    return false;
-  }
-  MMCKINFO info = {};
-  info.fccType = to_fourcc(form);
-  if (mmioDescend(file->handle, &info, nullptr, MMIO_FINDRIFF) != MMSYSERR_NOERROR) {
-    return false;
-  }
-  from_chunk_info(info, file->file_size, chunk);
+  file->size = size.QuadPart > 0xFFFFFFFFll ? 0xFFFFFFFFu : static_cast<std::uint32_t>(size.QuadPart);
   return true;
 }
 
-bool plat_riff_find_chunk(plat_riff_file* file, const plat_riff_chunk& parent, const char id[4],
-                          plat_riff_chunk* chunk) {
-  MMCKINFO parent_info = to_chunk_info(parent);
-  MMCKINFO info = {};
-  info.ckid = to_fourcc(id);
-  if (mmioDescend(file->handle, &info, &parent_info, MMIO_FINDCHUNK) != MMSYSERR_NOERROR) {
-    return false;
+// A chunk's header may claim more than the file holds.
+std::uint32_t available_bytes(const MMCKINFO& chunk, std::uint32_t file_size) {
+  return chunk.dwDataOffset < file_size ? std::min(chunk.cksize, file_size - chunk.dwDataOffset) : 0;
+}
+
+// Reads exactly bytes bytes, in pieces mmioRead's signed count can express.
+bool read_exactly(HMMIO handle, std::uint8_t* data, std::uint32_t bytes) {
+  constexpr std::uint32_t piece = 1u << 30;
+  while (bytes > 0) {
+    const std::uint32_t want = std::min(bytes, piece);
+    const LONG got = mmioRead(handle, reinterpret_cast<HPSTR>(data), static_cast<LONG>(want));
+    if (got <= 0 || static_cast<std::uint32_t>(got) != want)
+      return false;
+    data += want;
+    bytes -= want;
   }
-  from_chunk_info(info, file->file_size, chunk);
   return true;
 }
 
-std::int32_t plat_riff_read(plat_riff_file* file, void* data, std::int32_t bytes) {
-  if (bytes < 0) {
-    return -1;
+// Every failure after the file was opened closes it first.
+plat_wave_stage close_with(const wave_file& file, plat_wave_stage stage) {
+  mmioClose(file.handle, 0);
+  return stage;
+}
+
+// Fills a new buffer with the samples. A buffer lost at once gets its memory
+// back and one more try; one that cannot be locked stays silent.
+bool fill_buffer(IDirectSoundBuffer* buffer, const std::uint8_t* data, std::uint32_t bytes) {
+  void* first = nullptr;
+  void* second = nullptr;
+  DWORD first_bytes = 0;
+  DWORD second_bytes = 0;
+  HRESULT locked = buffer->Lock(0, bytes, &first, &first_bytes, &second, &second_bytes, 0);
+  if (locked == DSERR_BUFFERLOST) {
+    buffer->Restore();
+    first = nullptr;
+    second = nullptr;
+    locked = buffer->Lock(0, bytes, &first, &first_bytes, &second, &second_bytes, 0);
   }
-  return mmioRead(file->handle, static_cast<HPSTR>(data), bytes);
+  if (FAILED(locked))
+    return false;
+  // Never copy more than the block holds, whatever regions the lock answered.
+  const std::uint32_t first_copy = first != nullptr ? std::min<std::uint32_t>(first_bytes, bytes) : 0;
+  if (first_copy > 0)
+    std::memcpy(first, data, first_copy);
+  const std::uint32_t second_copy = second != nullptr ? std::min<std::uint32_t>(second_bytes, bytes - first_copy) : 0;
+  if (second_copy > 0)
+    std::memcpy(second, data + first_copy, second_copy);
+  buffer->Unlock(first, first_bytes, second, second_bytes);
+  return true;
 }
 
-bool plat_riff_leave(plat_riff_file* file, const plat_riff_chunk& chunk) {
-  MMCKINFO info = to_chunk_info(chunk);
-  return mmioAscend(file->handle, &info, 0) == MMSYSERR_NOERROR;
+}  // namespace
+
+plat_sound_stage plat_open_sound() {
+  if (FAILED(DirectSoundCreate(nullptr, &sound_device, nullptr))) {
+    sound_device = nullptr;
+    return plat_sound_stage::no_device;
+  }
+  if (FAILED(sound_device->SetCooperativeLevel(main_window, DSSCL_NORMAL))) {
+    return plat_sound_stage::no_cooperation;
+  }
+  return plat_sound_stage::ready;
 }
 
-void plat_riff_close(plat_riff_file* file) {
-  if (file == nullptr) {
+void plat_close_sound() {
+  if (sound_device != nullptr) {
+    sound_device->Release();
+    sound_device = nullptr;
+  }
+}
+
+plat_wave_stage plat_load_sound(const char* file_name, plat_sound** sound) {
+  wave_file file;
+  if (!open_wave_file(file_name, &file))
+    return plat_wave_stage::cannot_open;
+
+  MMCKINFO riff = {};
+  if (mmioSeek(file.handle, 0, SEEK_SET) != 0)
+    return close_with(file, plat_wave_stage::no_wave_form);
+  riff.fccType = mmioFOURCC('W', 'A', 'V', 'E');
+  if (mmioDescend(file.handle, &riff, nullptr, MMIO_FINDRIFF) != MMSYSERR_NOERROR)
+    return close_with(file, plat_wave_stage::no_wave_form);
+  MMCKINFO format_chunk = {};
+  format_chunk.ckid = mmioFOURCC('f', 'm', 't', ' ');
+  if (mmioDescend(file.handle, &format_chunk, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR)
+    return close_with(file, plat_wave_stage::no_format_chunk);
+
+  std::uint8_t raw[format_record_bytes] = {};
+  if (mmioRead(file.handle, reinterpret_cast<HPSTR>(raw), format_record_bytes) != format_record_bytes)
+    return close_with(file, plat_wave_stage::short_format);
+  WAVEFORMATEX wave = {};
+  wave.wFormatTag = read_u16(raw + 0);
+  wave.nChannels = read_u16(raw + 2);
+  wave.nSamplesPerSec = read_u32(raw + 4);
+  wave.nAvgBytesPerSec = read_u32(raw + 8);
+  wave.nBlockAlign = read_u16(raw + 12);
+  wave.wBitsPerSample = read_u16(raw + 14);
+  wave.cbSize = 0;
+  if (wave.wFormatTag != WAVE_FORMAT_PCM)
+    return close_with(file, plat_wave_stage::not_pcm);
+
+  if (mmioAscend(file.handle, &format_chunk, 0) != MMSYSERR_NOERROR)
+    return close_with(file, plat_wave_stage::cannot_leave_format);
+  MMCKINFO data_chunk = {};
+  data_chunk.ckid = mmioFOURCC('d', 'a', 't', 'a');
+  if (mmioDescend(file.handle, &data_chunk, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR)
+    return close_with(file, plat_wave_stage::no_data_chunk);
+
+  // A header may claim far more data than the file holds; the read would fail
+  // anyway, so refuse before reserving memory for the claim.
+  const std::uint32_t bytes = data_chunk.cksize;
+  if (available_bytes(data_chunk, file.size) < bytes)
+    return close_with(file, plat_wave_stage::short_data);
+  std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[bytes == 0 ? 1 : bytes]);
+  if (block == nullptr || !read_exactly(file.handle, block.get(), bytes))
+    return close_with(file, plat_wave_stage::short_data);
+  mmioClose(file.handle, 0);
+
+  DSBUFFERDESC description = {};
+  description.dwSize = sizeof(description);
+  description.dwFlags = DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME;
+  description.dwBufferBytes = bytes;
+  description.dwReserved = 0;
+  description.lpwfxFormat = &wave;
+  IDirectSoundBuffer* buffer = nullptr;
+  if (sound_device == nullptr || FAILED(sound_device->CreateSoundBuffer(&description, &buffer, nullptr)))
+    return plat_wave_stage::no_buffer;
+  *sound = reinterpret_cast<plat_sound*>(buffer);
+  return fill_buffer(buffer, block.get(), bytes) ? plat_wave_stage::ready : plat_wave_stage::unfilled;
+}
+
+void plat_play_sound(plat_sound* sound) {
+  if (sound == nullptr)
     return;
-  }
-  mmioClose(file->handle, 0);
-  delete file;
+  to_buffer(sound)->Stop();
+  to_buffer(sound)->SetCurrentPosition(0);
+  to_buffer(sound)->Play(0, 0, 0);
 }
 
-// ---------------------------------------------------------------------------
-// MCI
-
-// Commands carry the program's directory, which is Shift-JIS like every text
-// of the program; the wide MCI function takes it converted, so a Japanese
-// path works on any Windows. The reply comes back in Shift-JIS.
-std::uint32_t plat_send_music_command(const char* command, char* reply, std::uint32_t reply_size, plat_window* notify) {
-  const std::wstring wide_command = wide_from_sjis(command);
-  std::vector<wchar_t> wide_reply;
-  if (reply != nullptr && reply_size > 0) {
-    wide_reply.assign(reply_size, L'\0');
-    reply[0] = '\0';
-  }
-  const MCIERROR result = mciSendStringW(wide_command.c_str(), wide_reply.empty() ? nullptr : wide_reply.data(),
-                                         static_cast<UINT>(wide_reply.size()), to_hwnd(notify));
-  if (!wide_reply.empty()) {
-    wide_reply.back() = L'\0';
-    const std::string bytes = sjis_from_wide(wide_reply.data());
-    const std::size_t count = std::min<std::size_t>(bytes.size(), reply_size - 1);
-    std::memcpy(reply, bytes.data(), count);
-    reply[count] = '\0';
-  }
-  return result;
+void plat_release_sound(plat_sound* sound) {
+  if (sound != nullptr)
+    to_buffer(sound)->Release();
 }
 
 }  // namespace shindan

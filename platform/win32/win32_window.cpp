@@ -1,46 +1,64 @@
-// The entry function, the window and its procedure, the message queue and the
-// small services of the window system: clock, keys, cursor, message boxes,
-// the program's own path and files with Shift-JIS names.
+// The window and its procedure, the message queue turned into the game's
+// events, and the small services of the window system: clock, keys, cursor,
+// message boxes, the program's own path and files with Shift-JIS names.
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
-#include "app/shell.h"
 #include "platform/win32/win32.h"
-#include "sound/sound.h"
 
 namespace shindan {
 
 HINSTANCE program_instance = nullptr;
 int program_show_command = SW_SHOWNORMAL;
+HWND main_window = nullptr;
 
 const char plat_path_separator = '\\';
 
 namespace {
 
-// The message plat_peek_message took last; plat_dispatch_message hands this
-// very message on, so TranslateMessage sees the real key message.
-MSG taken_message = {};
+// What the window procedure heard for the game while a message was being
+// dispatched. One dispatch may run the procedure more than once (a close
+// sent from within the system's own key handling), so a few are kept.
+constexpr int event_capacity = 8;
+plat_event waiting_events[event_capacity] = {};
+int waiting_count = 0;
 
-LRESULT CALLBACK window_procedure_win32(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  plat_window* window = to_window(hwnd);
+void hear(plat_event event) {
+  if (waiting_count < event_capacity)
+    waiting_events[waiting_count++] = event;
+}
+
+bool take_heard(plat_event* event) {
+  if (waiting_count == 0)
+    return false;
+  *event = waiting_events[0];
+  for (int i = 1; i < waiting_count; ++i)
+    waiting_events[i - 1] = waiting_events[i];
+  --waiting_count;
+  return true;
+}
+
+LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
-    case WM_CREATE:
-      on_window_create(window);
-      break;
     case WM_DESTROY:
-      on_window_destroy(window);
+      PostQuitMessage(0);
       break;
     case WM_CLOSE:
-      // The teardown destroys the window itself; DefWindowProc would do it a
-      // second time.
-      on_window_close(window);
+      // The game tears down and destroys the window itself; DefWindowProc
+      // would destroy it at once.
+      hear(plat_event::close_requested);
       return 0;
     case WM_KEYDOWN:
-      on_key_down(window, static_cast<std::uint32_t>(wparam));
+      if (wparam == VK_ESCAPE)
+        PostMessageA(hwnd, WM_CLOSE, 0, 0);
       break;
     case MM_MCINOTIFY:
-      on_music_notify(window, static_cast<std::uint32_t>(wparam));
+      // Only a play that ran to its end counts: stopping or replacing a tune
+      // sends the codes for an aborted or superseded play, which must not
+      // bring the old tune back.
+      if (wparam == MCI_NOTIFY_SUCCESSFUL)
+        hear(plat_event::tune_ended);
       break;
     default:
       break;
@@ -92,10 +110,10 @@ std::string sjis_from_wide(const wchar_t* text, int length, bool* lossless) {
   return bytes;
 }
 
-plat_window* plat_create_window() {
+bool plat_open_window() {
   WNDCLASSA window_class = {};
   window_class.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
-  window_class.lpfnWndProc = window_procedure_win32;
+  window_class.lpfnWndProc = window_procedure;
   window_class.cbClsExtra = 0;
   window_class.cbWndExtra = 0;
   window_class.hInstance = program_instance;
@@ -107,61 +125,50 @@ plat_window* plat_create_window() {
   RegisterClassA(&window_class);  // a second registration fails harmlessly
 
   // The size is the desktop's, read before the display mode changes.
-  HWND hwnd = CreateWindowExA(0, "DEFAULT", "DEFAULT", WS_POPUP | WS_SYSMENU, 0, 0, GetSystemMetrics(SM_CXSCREEN),
-                              GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, program_instance, nullptr);
-  return to_window(hwnd);
-}
-
-void plat_show_window(plat_window* window) {
-  ShowWindow(to_hwnd(window), program_show_command);
-  UpdateWindow(to_hwnd(window));
-}
-
-void plat_minimise_window(plat_window* window) {
-  CloseWindow(to_hwnd(window));
-}
-
-void plat_destroy_window(plat_window* window) {
-  DestroyWindow(to_hwnd(window));
-}
-
-bool plat_peek_message(plat_message* message) {
-  if (!PeekMessageA(&taken_message, nullptr, 0, 0, PM_REMOVE)) {
+  main_window = CreateWindowExA(0, "DEFAULT", "DEFAULT", WS_POPUP | WS_SYSMENU, 0, 0, GetSystemMetrics(SM_CXSCREEN),
+                                GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, program_instance, nullptr);
+  if (main_window == nullptr)
     return false;
-  }
-  message->window = to_window(taken_message.hwnd);
-  message->param = static_cast<std::uint32_t>(taken_message.wParam);
-  switch (taken_message.message) {
-    case WM_QUIT:
-      message->kind = plat_message_kind::quit;
-      break;
-    case WM_KEYDOWN:
-      message->kind = plat_message_kind::key_down;
-      break;
-    case WM_CLOSE:
-      message->kind = plat_message_kind::close;
-      break;
-    case MM_MCINOTIFY:
-      message->kind = plat_message_kind::music_notify;
-      break;
-    default:
-      message->kind = plat_message_kind::other;
-      break;
-  }
+  ShowWindow(main_window, program_show_command);
+  UpdateWindow(main_window);
   return true;
 }
 
-void plat_dispatch_message(const plat_message&) {
-  TranslateMessage(&taken_message);
-  DispatchMessageA(&taken_message);
+void plat_close_window() {
+  if (main_window == nullptr)
+    return;
+  CloseWindow(main_window);  // minimises it
+  // Destroying posts the quit message; whatever the queue holds before it
+  // goes through the procedure as it always did, and the process leaves with
+  // an empty queue.
+  DestroyWindow(main_window);
+  main_window = nullptr;
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE) && message.message != WM_QUIT) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  waiting_count = 0;
 }
 
-void plat_post_close(plat_window* window) {
-  PostMessageA(to_hwnd(window), WM_CLOSE, 0, 0);
-}
-
-void plat_post_quit() {
-  PostQuitMessage(0);
+plat_event plat_poll_event() {
+  plat_event event = plat_event::none;
+  if (take_heard(&event))
+    return event;
+  MSG message;
+  // A frame runs only once the queue is empty.
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      // Nothing but the teardown destroys the window; should the quit come
+      // some other way, the game still leaves through its teardown.
+      return plat_event::close_requested;
+    }
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+    if (take_heard(&event))
+      return event;
+  }
+  return plat_event::none;
 }
 
 void plat_show_cursor(bool show) {
@@ -172,22 +179,41 @@ std::uint32_t plat_tick_count() {
   return GetTickCount();
 }
 
-std::int16_t plat_key_state(int virtual_key) {
-  return GetKeyState(virtual_key);
+bool plat_key_down(plat_key key) {
+  int virtual_key = 0;
+  switch (key) {
+    case plat_key::enter:
+      virtual_key = VK_RETURN;
+      break;
+    case plat_key::shift:
+      virtual_key = VK_SHIFT;
+      break;
+    case plat_key::space:
+      virtual_key = VK_SPACE;
+      break;
+    case plat_key::up:
+      virtual_key = VK_UP;
+      break;
+    case plat_key::down:
+      virtual_key = VK_DOWN;
+      break;
+  }
+  return (GetKeyState(virtual_key) & 0x80) != 0;
 }
 
-void plat_message_box(plat_window* owner, const char* text, const char* caption) {
+void plat_message_box(const char* text, const char* caption, bool owned) {
+  HWND owner = owned ? main_window : nullptr;
   const std::wstring wide_text = wide_from_sjis(text);
   if (caption == nullptr) {
-    MessageBoxW(to_hwnd(owner), wide_text.c_str(), nullptr, MB_OK);
+    MessageBoxW(owner, wide_text.c_str(), nullptr, MB_OK);
     return;
   }
   const std::wstring wide_caption = wide_from_sjis(caption);
-  MessageBoxW(to_hwnd(owner), wide_text.c_str(), wide_caption.c_str(), MB_OK);
+  MessageBoxW(owner, wide_text.c_str(), wide_caption.c_str(), MB_OK);
 }
 
 // The path comes back in Shift-JIS like every other text of the program, so
-// that it can go into an MCI command and be converted back on the way out.
+// that it can go into a tune command and be converted back on the way out.
 // A path with characters Shift-JIS lacks falls back to its short (8.3) form.
 std::uint32_t plat_program_file_name(char* buffer, std::uint32_t size) {
   if (buffer == nullptr || size == 0) {
@@ -220,10 +246,3 @@ std::FILE* plat_open_file_sjis(const char* name, const char* mode) {
 }
 
 }  // namespace shindan
-
-// The command line is not read: the program has no options.
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
-  shindan::program_instance = instance;
-  shindan::program_show_command = show_command;
-  return shindan::run_program() == shindan::start_result::quit ? 1 : 0;
-}
