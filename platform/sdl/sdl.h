@@ -1,6 +1,6 @@
-// Pieces the SDL2 backend's files share: the window record behind the
-// platform's opaque handle, the custom event that carries music news from
-// the audio side to the main loop, and the shutdown hooks main runs.
+// Pieces the SDL2 backend's files share: the one window, the event that
+// carries tune news from the audio side to the main loop, and the shutdown
+// hooks main runs after the program's own teardown.
 #pragma once
 
 #include <SDL.h>
@@ -11,39 +11,35 @@
 
 namespace shindan {
 
-struct plat_window {
-  SDL_Window* sdl = nullptr;  // made when the display is opened
-  bool exists = true;
-  bool shown = false;
+// The program's window. plat_open_window only readies the event queue; the
+// SDL window itself is made with the display, so that a machine without a
+// display still gets its message.
+struct desktop_window {
+  bool open = false;
+  SDL_Window* sdl = nullptr;
   bool fullscreen = true;
 };
+extern desktop_window window;
 
-// The custom event type music news travels in (0 until the window exists).
-extern std::uint32_t music_event_type;
-// What a music event's code says.
-constexpr std::int32_t music_event_ended = 1;   // data1: the play generation
-constexpr std::int32_t music_event_loaded = 2;  // a tune finished loading
+// The custom event type tune news travels in (0 until the window is open).
+extern std::uint32_t tune_event_type;
+// What a tune event's code says.
+constexpr std::int32_t tune_event_ended = 1;   // data1: the play it belongs to
+constexpr std::int32_t tune_event_loaded = 2;  // a tune finished loading
 
-// Queues a message for the window procedure (dropped once the window it
-// names is gone).
-void queue_message(const plat_message& message);
+// Takes a tune event on the main thread; true when it tells of a tune that
+// really played to its end.
+bool take_tune_event(const SDL_Event& event);
 
-// Hands a music event to the sequencer; runs on the main thread only.
-void handle_music_event(const SDL_Event& event);
-
-// Switches between full screen at the desktop's size and a resizable window.
-void toggle_fullscreen(plat_window* window);
-// True while the renderer presents in full screen; message boxes step out
-// of it so that they are not hidden behind the picture.
-bool window_is_fullscreen(plat_window* window);
-void set_window_fullscreen(plat_window* window, bool fullscreen);
+// Full screen at the desktop's size, or a resizable window.
+void set_window_fullscreen(bool fullscreen);
 
 // The soundfont SDL2_mixer is to play tunes with: SDL_SOUNDFONTS when set,
 // else the first General-MIDI font of the system; "" when there is none.
 const char* choose_soundfont();
 
-// Called once from main after the loop has ended, in this order: the
-// sequencer lets go of its tunes and its loader, then the sound device and
+// Called once from main after the program's loop has ended, in this order:
+// the tunes let go of their player and loader, then the sound device and
 // SDL itself close.
 void shut_down_music();
 void shut_down_sound();

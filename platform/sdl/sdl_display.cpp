@@ -23,7 +23,6 @@ constexpr int picture_width = 640;
 constexpr int picture_height = 480;
 
 struct renderer_state {
-  plat_window* window = nullptr;
   SDL_Renderer* renderer = nullptr;
   SDL_Texture* texture = nullptr;
 };
@@ -75,24 +74,15 @@ void release_renderer() {
 
 }  // namespace
 
-bool window_is_fullscreen(plat_window* window) {
-  return window != nullptr && window->sdl != nullptr && window->fullscreen;
-}
-
-void set_window_fullscreen(plat_window* window, bool fullscreen) {
-  if (window == nullptr || window->sdl == nullptr || window->fullscreen == fullscreen)
+void set_window_fullscreen(bool fullscreen) {
+  if (window.sdl == nullptr || window.fullscreen == fullscreen)
     return;
-  if (SDL_SetWindowFullscreen(window->sdl, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0)
-    window->fullscreen = fullscreen;
+  if (SDL_SetWindowFullscreen(window.sdl, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0)
+    window.fullscreen = fullscreen;
 }
 
-void toggle_fullscreen(plat_window* window) {
-  if (window != nullptr)
-    set_window_fullscreen(window, !window->fullscreen);
-}
-
-plat_display_stage plat_open_display(plat_window* window, plat_display_objects* objects) {
-  if (window == nullptr || objects == nullptr || screen.renderer != nullptr)
+plat_display_stage plat_open_display(plat_display_objects* objects) {
+  if (!window.open || objects == nullptr || screen.renderer != nullptr)
     return plat_display_stage::no_device;
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     complain("no display");
@@ -111,28 +101,26 @@ plat_display_stage plat_open_display(plat_window* window, plat_display_objects* 
 
   const bool windowed = windowed_start();
   const int scale = windowed ? 1 : window_scale();
-  Uint32 flags = SDL_WINDOW_RESIZABLE | (window->shown ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN);
+  Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_SHOWN;
   if (!windowed)
     flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-  window->sdl = SDL_CreateWindow("shindan", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, picture_width * scale,
-                                 picture_height * scale, flags);
-  if (window->sdl == nullptr) {
+  window.sdl = SDL_CreateWindow("shindan", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, picture_width * scale,
+                                picture_height * scale, flags);
+  if (window.sdl == nullptr) {
     complain("cannot open the window");
     return plat_display_stage::no_exclusive_mode;
   }
-  window->fullscreen = !windowed;
-  SDL_SetWindowMinimumSize(window->sdl, picture_width / 2, picture_height / 2);
+  window.fullscreen = !windowed;
+  SDL_SetWindowMinimumSize(window.sdl, picture_width / 2, picture_height / 2);
 
   auto* device = new plat_display;
   device->layout = pixel_layout::rgb565;
   objects->device = device;
 
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-  screen.window = window;
-  screen.renderer = SDL_CreateRenderer(window->sdl, -1, SDL_RENDERER_PRESENTVSYNC);
+  screen.renderer = SDL_CreateRenderer(window.sdl, -1, SDL_RENDERER_PRESENTVSYNC);
   if (screen.renderer == nullptr) {
     complain("cannot create a renderer");
-    screen = renderer_state{};
     return plat_display_stage::no_primary_surface;
   }
   plat_surface* primary = create_surface(device->layout, picture_width, picture_height);
@@ -163,19 +151,11 @@ plat_display_stage plat_open_display(plat_window* window, plat_display_objects* 
   return plat_display_stage::ready;
 }
 
-void plat_close_display(plat_window*, plat_display_objects* objects) {
-  if (objects == nullptr)
-    return;
-  if (objects->primary_surface != nullptr) {
-    plat_release_surface(objects->primary_surface);  // the back buffer goes with it
-    objects->primary_surface = nullptr;
-    objects->back_buffer = nullptr;
-  }
+void plat_close_display(const plat_display_objects& objects) {
+  if (objects.primary_surface != nullptr)
+    plat_release_surface(objects.primary_surface);  // the back buffer goes with it
   release_renderer();
-  if (objects->device != nullptr) {
-    delete objects->device;
-    objects->device = nullptr;
-  }
+  delete objects.device;
 }
 
 void plat_flip_to_desktop(plat_display*) {
@@ -183,26 +163,28 @@ void plat_flip_to_desktop(plat_display*) {
   // for as long as it is shown (plat_message_box).
 }
 
-plat_result plat_present(plat_surface* primary, plat_surface* back_buffer, const plat_rect& area) {
-  const plat_result r = present_copy(primary, back_buffer, area);
-  if (r != plat_ok)
+plat_result plat_present(const plat_display_objects& objects) {
+  plat_surface* primary = objects.primary_surface;
+  const plat_rect whole{0, 0, picture_width, picture_height};
+  const plat_result r = present_copy(primary, objects.back_buffer, whole);
+  if (r != plat_result::ok)
     return r;
   if (screen.renderer == nullptr || screen.texture == nullptr || primary == nullptr)
-    return plat_failed;
+    return plat_result::failed;
   if (primary->width < static_cast<std::uint32_t>(picture_width) ||
       primary->height < static_cast<std::uint32_t>(picture_height))
-    return plat_failed;
+    return plat_result::failed;
   SDL_UpdateTexture(screen.texture, nullptr, primary->memory.data(), primary->pitch);
   int w = 0;
   int h = 0;
   if (SDL_GetRendererOutputSize(screen.renderer, &w, &h) != 0 || w <= 0 || h <= 0)
-    return plat_ok;  // nothing to draw into (minimised)
+    return plat_result::ok;  // nothing to draw into (minimised)
   const SDL_Rect target = fitted_rect(w, h);
   SDL_SetRenderDrawColor(screen.renderer, 0, 0, 0, 255);
   SDL_RenderClear(screen.renderer);
   SDL_RenderCopy(screen.renderer, screen.texture, nullptr, &target);
   SDL_RenderPresent(screen.renderer);
-  return plat_ok;
+  return plat_result::ok;
 }
 
 }  // namespace shindan

@@ -1,13 +1,13 @@
-// The sequencer behind the MCI command strings, on SDL2_mixer's MIDI player
-// (FluidSynth with a General-MIDI soundfont).
+// Tunes on SDL2_mixer's MIDI player (FluidSynth with a General-MIDI
+// soundfont).
 //
 // Two things shape it:
 //
 // * The end of a tune is told by Mix_HookMusicFinished, which runs on the
 //   audio thread, and which SDL2_mixer also calls from inside
 //   Mix_HaltMusic. The hook only stamps the play it belongs to and pushes an
-//   event; the main loop accepts it as a successful end only when that play
-//   is still the current one and has not been halted. So a stop, a seek or a
+//   event; the main loop accepts it as the tune's end only when that play is
+//   still the current one and has not been halted. So a stop, a restart or a
 //   new tune is never reported as a tune that played to its end.
 //
 // * FluidSynth reads the whole soundfont for every tune it opens, which takes
@@ -28,7 +28,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/common/mci.h"
+#include "platform/common/sjis.h"
 #include "platform/sdl/sdl.h"
 
 namespace shindan {
@@ -83,8 +83,8 @@ void loader_main() {
       loader.done.push_back(std::move(job));
     }
     SDL_Event event = {};
-    event.type = music_event_type;
-    event.user.code = music_event_loaded;
+    event.type = tune_event_type;
+    event.user.code = tune_event_loaded;
     SDL_PushEvent(&event);
   }
 }
@@ -117,11 +117,9 @@ struct tune_state {
   bool open = false;
   std::uint32_t ticket = 0;  // which load belongs to this open
   bool loading = false;
-  Mix_Music* music = nullptr;  // null while loading, or when the load failed
+  Mix_Music* music = nullptr;  // null while loading, or when there is nothing to play
   bool play_wanted = false;    // play asked for while the tune was loading
-  bool in_mixer = false;       // handed to the mixer and not halted
-  bool paused = false;         // stopped where it was
-  bool at_end = false;         // played to its end, not yet rewound
+  bool in_mixer = false;       // handed to the mixer and neither halted nor ended
 };
 tune_state tune;
 std::uint32_t next_ticket = 0;
@@ -141,8 +139,8 @@ void on_music_finished() {
   if (halting.load())
     return;
   SDL_Event event = {};
-  event.type = music_event_type;
-  event.user.code = music_event_ended;
+  event.type = tune_event_type;
+  event.user.code = tune_event_ended;
   event.user.data1 = reinterpret_cast<void*>(static_cast<std::uintptr_t>(generation));
   SDL_PushEvent(&event);
 }
@@ -180,7 +178,6 @@ void halt_mixer() {
   Mix_HaltMusic();
   halting.store(false);
   tune.in_mixer = false;
-  tune.paused = false;
 }
 
 void start_mixer() {
@@ -233,99 +230,67 @@ const char* choose_soundfont() {
   return "";
 }
 
-void handle_music_event(const SDL_Event& event) {
-  if (event.user.code == music_event_loaded) {
+bool take_tune_event(const SDL_Event& event) {
+  if (event.user.code == tune_event_loaded) {
     take_finished_loads();
-    return;
+    return false;
   }
-  if (event.user.code != music_event_ended)
-    return;
+  if (event.user.code != tune_event_ended)
+    return false;
   const auto generation = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(event.user.data1));
-  if (generation != play_generation.load() || !tune.in_mixer || tune.paused)
-    return;  // a halted or replaced play
+  if (generation != play_generation.load() || !tune.in_mixer)
+    return false;  // a halted or replaced play
   tune.in_mixer = false;
-  tune.at_end = true;
-  music_tune_ended();
+  return true;
 }
 
-// ---- the hooks of the command interpreter
-
-bool sequencer_open(const char* path) {
-  if (path == nullptr || access(path, R_OK) != 0 || !prepare_midi())
+bool plat_open_tune(const char* path) {
+  std::string host;
+  if (path == nullptr || !sjis_path(path, &host))
     return false;
-  tune = tune_state{};
+  plat_close_tune();
   tune.open = true;
+  // A file that cannot be read, or no way to play MIDI at all, leaves the
+  // tune open and silent.
+  if (access(host.c_str(), R_OK) != 0 || !prepare_midi())
+    return true;
   tune.ticket = ++next_ticket;
   tune.loading = true;
   loader_job job;
   job.ticket = tune.ticket;
-  job.path = path;
+  job.path = host;
   submit(std::move(job));
   return true;
 }
 
-void sequencer_seek_start() {
-  halt_mixer();
-  tune.play_wanted = false;
-  tune.at_end = false;
-}
-
-void sequencer_play() {
+void plat_play_tune() {
   if (!tune.open)
     return;
-  if (tune.at_end) {
-    music_tune_ended();  // nothing left to play: done at once
-    return;
-  }
-  if (tune.loading) {
+  halt_mixer();  // from the start, even when it was playing
+  tune.play_wanted = false;
+  if (tune.loading)
     tune.play_wanted = true;
-    return;
-  }
-  if (tune.music == nullptr)
-    return;  // the tune could not be read: silence
-  if (tune.in_mixer && tune.paused) {
-    Mix_ResumeMusic();
-    tune.paused = false;
-    return;
-  }
-  if (!tune.in_mixer)
+  else if (tune.music != nullptr)
     start_mixer();
 }
 
-void sequencer_stop() {
-  tune.play_wanted = false;
-  if (tune.in_mixer && !tune.paused) {
-    Mix_PauseMusic();
-    tune.paused = true;
-  }
+bool plat_tune_stopped() {
+  return !tune.play_wanted && !tune.in_mixer;
 }
 
-void sequencer_close() {
+void plat_stop_tune() {
+  tune.play_wanted = false;
+  halt_mixer();
+}
+
+void plat_close_tune() {
   halt_mixer();
   free_later(tune.music);
   tune = tune_state{};  // a load still running is freed when it arrives
 }
 
-bool sequencer_playing() {
-  return tune.play_wanted || (tune.in_mixer && !tune.paused);
-}
-
-std::uint32_t plat_send_music_command(const char* command, char* reply, std::uint32_t reply_size, plat_window* notify) {
-  return mci_execute(command, reply, reply_size, notify);
-}
-
-void music_post_notify(plat_window* window, std::uint32_t code) {
-  plat_message message;
-  message.kind = plat_message_kind::music_notify;
-  message.window = window;
-  message.param = code;
-  queue_message(message);
-}
-
 void shut_down_music() {
-  if (tune.open)
-    sequencer_close();
-  mci_reset();
+  plat_close_tune();
   if (loader.running) {
     {
       std::lock_guard<std::mutex> hold(loader.lock);

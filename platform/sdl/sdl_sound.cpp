@@ -1,8 +1,7 @@
-// Sound effects on SDL2_mixer. Each sound buffer owns one mixer channel of
-// its own, so restarting an effect halts and replays that channel: one
-// effect never sounds twice at once, while different effects overlap. The
-// bytes the program writes into a buffer are PCM in the WAV file's own
-// format; when the buffer is unlocked they are converted once into the
+// Sound effects on SDL2_mixer. Each sound owns one mixer channel of its own,
+// so playing an effect again halts and replays that channel: one effect never
+// sounds twice at once, while different effects overlap. The WAV file is read
+// by the shared reader and its samples converted once, at load time, into the
 // device's format and held as a mixer chunk.
 #include <SDL_mixer.h>
 
@@ -12,36 +11,29 @@
 #include <memory>
 #include <vector>
 
+#include "platform/common/wave.h"
 #include "platform/sdl/sdl.h"
 
 namespace shindan {
 
-struct plat_sound_device {
-  bool cooperative = false;
-};
-
-struct plat_sound_buffer {
-  plat_wave_format format;
-  std::vector<std::uint8_t> data;       // as the program wrote it
-  std::vector<std::uint8_t> converted;  // in the device's format
-  Mix_Chunk chunk = {};                 // points into converted
-  bool playable = false;
+struct plat_sound {
+  std::vector<std::uint8_t> samples;  // in the device's format
+  Mix_Chunk chunk = {};               // points into samples
   int channel = -1;
-  std::uint32_t position = 0;  // byte offset in data the next play starts at
 };
 
 namespace {
 
-// The largest buffer accepted, as DirectSound's own limit.
-constexpr std::uint32_t max_buffer_bytes = 0x0FFFFFFF;
+// The largest sound accepted: more than any effect needs, and small enough
+// that the conversion's sizes stay within SDL's int.
+constexpr std::size_t max_sound_bytes = 0x0FFFFFFF;
 
 struct audio_state {
   bool open = false;  // the mixer's device, opened once and kept to the end
   int frequency = 0;
   Uint16 format = 0;
   int channels = 0;
-  std::vector<std::unique_ptr<plat_sound_device>> devices;
-  std::vector<std::unique_ptr<plat_sound_buffer>> buffers;
+  std::vector<std::unique_ptr<plat_sound>> sounds;
   int next_channel = 0;
 };
 audio_state audio;
@@ -68,24 +60,10 @@ bool open_mixer() {
   return true;
 }
 
-plat_sound_buffer* live_buffer(const plat_sound_buffer* buffer) {
-  for (const auto& b : audio.buffers)
-    if (b.get() == buffer)
-      return b.get();
-  return nullptr;
-}
-
-bool known_device(const plat_sound_device* device) {
-  for (const auto& d : audio.devices)
-    if (d.get() == device)
-      return true;
-  return false;
-}
-
-// What a PCM file may hold: the formats DirectSound plays, with the frame
-// size the file's block alignment promises.
-bool playable_format(const plat_wave_format& f) {
-  if (f.format_tag != 1 || f.channels == 0 || f.channels > 8)
+// What a PCM file may hold: the formats the original's sound device plays,
+// with the frame size the file's block alignment promises.
+bool playable_format(const wave_format& f) {
+  if (f.channels == 0 || f.channels > 8)
     return false;
   if (f.samples_per_second < 100 || f.samples_per_second > 200000)
     return false;
@@ -94,167 +72,106 @@ bool playable_format(const plat_wave_format& f) {
   return f.block_align == f.channels * (f.bits_per_sample / 8);
 }
 
-// Whole frames of the buffer, in a sample format SDL converts from (24-bit
+// Whole frames of the data, in a sample format SDL converts from (24-bit
 // samples are widened to 32 bits first, as SDL has no 24-bit type).
-std::vector<std::uint8_t> source_samples(const plat_sound_buffer& b, SDL_AudioFormat* format) {
-  const std::uint32_t frame = b.format.block_align;
-  const std::size_t frames = b.data.size() / frame;
-  if (b.format.bits_per_sample != 24) {
-    *format = b.format.bits_per_sample == 8 ? AUDIO_U8 : b.format.bits_per_sample == 16 ? AUDIO_S16LSB : AUDIO_S32LSB;
-    return std::vector<std::uint8_t>(b.data.begin(), b.data.begin() + static_cast<std::ptrdiff_t>(frames * frame));
+std::vector<std::uint8_t> source_samples(const wave_format& f, const std::vector<std::uint8_t>& data,
+                                         SDL_AudioFormat* format) {
+  const std::size_t frames = data.size() / f.block_align;
+  if (f.bits_per_sample != 24) {
+    *format = f.bits_per_sample == 8 ? AUDIO_U8 : f.bits_per_sample == 16 ? AUDIO_S16LSB : AUDIO_S32LSB;
+    return std::vector<std::uint8_t>(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(frames * f.block_align));
   }
   *format = AUDIO_S32LSB;
-  const std::size_t samples = frames * b.format.channels;
+  const std::size_t samples = frames * f.channels;
   std::vector<std::uint8_t> out(samples * 4);
   for (std::size_t i = 0; i < samples; ++i) {
     out[i * 4] = 0;
-    std::memcpy(&out[i * 4 + 1], &b.data[i * 3], 3);
+    std::memcpy(&out[i * 4 + 1], &data[i * 3], 3);
   }
   return out;
 }
 
-// Converts what was written into the device's format; a buffer that cannot
-// be converted stays silent.
-void prepare_chunk(plat_sound_buffer* b) {
-  b->playable = false;
-  b->converted.clear();
-  if (!audio.open || b->data.empty())
-    return;
+// Converts the file's samples into the device's format; false when SDL
+// cannot (the sound then stays, silent).
+bool convert(const wave_format& f, const std::vector<std::uint8_t>& data, plat_sound* sound) {
   SDL_AudioFormat from = 0;
-  std::vector<std::uint8_t> samples = source_samples(*b, &from);
+  std::vector<std::uint8_t> samples = source_samples(f, data, &from);
   if (samples.empty())
-    return;
+    return false;
   SDL_AudioCVT cvt;
-  if (SDL_BuildAudioCVT(&cvt, from, static_cast<Uint8>(b->format.channels),
-                        static_cast<int>(b->format.samples_per_second), audio.format,
-                        static_cast<Uint8>(audio.channels), audio.frequency) < 0)
-    return;
+  if (SDL_BuildAudioCVT(&cvt, from, static_cast<Uint8>(f.channels), static_cast<int>(f.samples_per_second),
+                        audio.format, static_cast<Uint8>(audio.channels), audio.frequency) < 0)
+    return false;
   if (samples.size() > static_cast<std::size_t>(INT32_MAX / std::max(1, cvt.len_mult)))
-    return;
-  cvt.len = static_cast<int>(samples.size());
-  b->converted.assign(samples.size() * static_cast<std::size_t>(cvt.len_mult), 0);
-  std::memcpy(b->converted.data(), samples.data(), samples.size());
-  if (cvt.needed != 0) {
-    cvt.buf = b->converted.data();
-    if (SDL_ConvertAudio(&cvt) != 0) {
-      b->converted.clear();
-      return;
-    }
-    b->converted.resize(static_cast<std::size_t>(cvt.len_cvt));
+    return false;
+  if (cvt.needed == 0) {
+    sound->samples = std::move(samples);
+  } else {
+    cvt.len = static_cast<int>(samples.size());
+    samples.resize(samples.size() * static_cast<std::size_t>(cvt.len_mult));
+    cvt.buf = samples.data();
+    if (SDL_ConvertAudio(&cvt) != 0)
+      return false;
+    samples.resize(static_cast<std::size_t>(cvt.len_cvt));
+    sound->samples = std::move(samples);
   }
-  b->chunk.allocated = 0;
-  b->chunk.abuf = b->converted.data();
-  b->chunk.alen = static_cast<Uint32>(b->converted.size());
-  b->chunk.volume = MIX_MAX_VOLUME;
-  b->playable = !b->converted.empty();
+  sound->chunk.allocated = 0;
+  sound->chunk.abuf = sound->samples.data();
+  sound->chunk.alen = static_cast<Uint32>(sound->samples.size());
+  sound->chunk.volume = MIX_MAX_VOLUME;
+  return !sound->samples.empty();
+}
+
+plat_sound* live_sound(const plat_sound* sound) {
+  for (const auto& s : audio.sounds)
+    if (s.get() == sound)
+      return s.get();
+  return nullptr;
 }
 
 }  // namespace
 
-plat_sound_device* plat_create_sound_device() {
-  if (!open_mixer())
-    return nullptr;
-  audio.devices.push_back(std::make_unique<plat_sound_device>());
-  return audio.devices.back().get();
+plat_sound_stage plat_open_sound() {
+  return open_mixer() ? plat_sound_stage::ready : plat_sound_stage::no_device;
 }
 
-bool plat_set_sound_cooperation(plat_sound_device* device, plat_window*) {
-  if (!known_device(device))
-    return false;
-  device->cooperative = true;
-  return true;
-}
-
-void plat_release_sound_device(plat_sound_device* device) {
-  // The mixer's device stays open: the music still plays through it until it
+void plat_close_sound() {
+  // The mixer's device stays open: the tune still plays through it until it
   // is stopped, after the effects. main closes it at the very end.
-  auto& d = audio.devices;
-  d.erase(std::remove_if(d.begin(), d.end(), [&](const auto& p) { return p.get() == device; }), d.end());
+  for (const auto& s : audio.sounds)
+    Mix_HaltChannel(s->channel);
 }
 
-plat_sound_buffer* plat_create_sound_buffer(plat_sound_device* device, const plat_wave_format& format,
-                                            std::uint32_t bytes) {
-  if (!known_device(device) || bytes == 0 || bytes > max_buffer_bytes || !playable_format(format))
-    return nullptr;
-  auto b = std::make_unique<plat_sound_buffer>();
-  b->format = format;
-  b->data.assign(bytes, 0);
-  b->channel = audio.next_channel++;
+plat_wave_stage plat_load_sound(const char* file_name, plat_sound** sound) {
+  wave_format format;
+  std::vector<std::uint8_t> data;
+  const plat_wave_stage stage = read_wave_file(file_name, &format, &data);
+  if (stage != plat_wave_stage::ready)
+    return stage;
+  if (sound == nullptr || !audio.open || data.empty() || data.size() > max_sound_bytes || !playable_format(format))
+    return plat_wave_stage::no_buffer;
+  auto made = std::make_unique<plat_sound>();
+  made->channel = audio.next_channel++;
   if (Mix_AllocateChannels(-1) < audio.next_channel)
     Mix_AllocateChannels(audio.next_channel);
-  audio.buffers.push_back(std::move(b));
-  return audio.buffers.back().get();
+  const bool filled = convert(format, data, made.get());
+  *sound = made.get();
+  audio.sounds.push_back(std::move(made));
+  return filled ? plat_wave_stage::ready : plat_wave_stage::unfilled;
 }
 
-plat_result plat_lock_sound_buffer(plat_sound_buffer* buffer, std::uint32_t offset, std::uint32_t bytes, void** first,
-                                   std::uint32_t* first_bytes, void** second, std::uint32_t* second_bytes) {
-  plat_sound_buffer* b = live_buffer(buffer);
-  if (b == nullptr || first == nullptr || first_bytes == nullptr)
-    return plat_failed;
-  const auto size = static_cast<std::uint32_t>(b->data.size());
-  if (offset >= size || bytes == 0 || bytes > size)
-    return plat_failed;
-  // A range that runs past the end wraps round to the start, in two parts.
-  const std::uint32_t head = std::min(bytes, size - offset);
-  if (head < bytes && (second == nullptr || second_bytes == nullptr))
-    return plat_failed;
-  *first = b->data.data() + offset;
-  *first_bytes = head;
-  if (second != nullptr)
-    *second = head < bytes ? b->data.data() : nullptr;
-  if (second_bytes != nullptr)
-    *second_bytes = bytes - head;
-  return plat_ok;
-}
-
-plat_result plat_unlock_sound_buffer(plat_sound_buffer* buffer, void*, std::uint32_t, void*, std::uint32_t) {
-  plat_sound_buffer* b = live_buffer(buffer);
-  if (b == nullptr)
-    return plat_failed;
-  Mix_HaltChannel(b->channel);  // the chunk's memory is about to change
-  prepare_chunk(b);
-  return plat_ok;
-}
-
-plat_result plat_restore_sound_buffer(plat_sound_buffer* buffer) {
-  // Buffers here never lose their memory.
-  return live_buffer(buffer) != nullptr ? plat_ok : plat_failed;
-}
-
-void plat_stop_sound(plat_sound_buffer* buffer) {
-  if (plat_sound_buffer* b = live_buffer(buffer))
-    Mix_HaltChannel(b->channel);
-}
-
-void plat_set_sound_position(plat_sound_buffer* buffer, std::uint32_t position) {
-  if (plat_sound_buffer* b = live_buffer(buffer))
-    b->position = std::min<std::uint32_t>(position, static_cast<std::uint32_t>(b->data.size()));
-}
-
-void plat_play_sound(plat_sound_buffer* buffer) {
-  plat_sound_buffer* b = live_buffer(buffer);
-  if (b == nullptr || !b->playable)
+void plat_play_sound(plat_sound* sound) {
+  plat_sound* s = live_sound(sound);
+  if (s == nullptr || s->samples.empty())
     return;
-  // Start at the same fraction of the converted samples, on a whole frame.
-  const std::size_t out_frame =
-      static_cast<std::size_t>(SDL_AUDIO_BITSIZE(audio.format) / 8) * static_cast<std::size_t>(audio.channels);
-  std::size_t skip = 0;
-  if (b->position > 0 && !b->data.empty()) {
-    skip = static_cast<std::size_t>(static_cast<double>(b->position) / static_cast<double>(b->data.size()) *
-                                    static_cast<double>(b->converted.size()));
-    skip -= skip % out_frame;
-  }
-  if (skip >= b->converted.size())
-    return;
-  b->chunk.abuf = b->converted.data() + skip;
-  b->chunk.alen = static_cast<Uint32>(b->converted.size() - skip);
-  Mix_HaltChannel(b->channel);
-  Mix_PlayChannel(b->channel, &b->chunk, 0);
+  // Halted first: a playback still running is cut off, never doubled.
+  Mix_HaltChannel(s->channel);
+  Mix_PlayChannel(s->channel, &s->chunk, 0);
 }
 
-void plat_release_sound_buffer(plat_sound_buffer* buffer) {
-  auto& list = audio.buffers;
-  auto it = std::find_if(list.begin(), list.end(), [&](const auto& p) { return p.get() == buffer; });
+void plat_release_sound(plat_sound* sound) {
+  auto& list = audio.sounds;
+  auto it = std::find_if(list.begin(), list.end(), [&](const auto& p) { return p.get() == sound; });
   if (it == list.end())
     return;
   Mix_HaltChannel((*it)->channel);
@@ -264,7 +181,7 @@ void plat_release_sound_buffer(plat_sound_buffer* buffer) {
 void shut_down_sound() {
   if (audio.open) {
     Mix_HaltChannel(-1);
-    audio.buffers.clear();
+    audio.sounds.clear();
     Mix_CloseAudio();
     Mix_Quit();
   }

@@ -1,23 +1,19 @@
-// The desktop sequencer and effects on a real SDL2_mixer device (SDL's disk
-// driver, writing into a temporary folder): tunes loop through the window's
-// notification, and a stop, a seek or a new tune is never taken for a tune
-// that played to its end; effects restart on a channel of their own.
+// Tunes and effects of the desktop build on a real SDL2_mixer device (SDL's
+// disk driver writing into a temporary folder, or whatever SDL_AUDIODRIVER
+// names): a tune that plays to its end is reported once and can be played
+// again, while a stop, a restart or a new tune is never taken for an end;
+// effects restart on a channel of their own.
 #include <SDL_mixer.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "app/shell.h"
-#include "platform/common/mci.h"
 #include "platform/sdl/sdl.h"
-#include "sound/sound.h"
 
 namespace shindan {
 namespace {
@@ -33,15 +29,15 @@ class audio_environment : public ::testing::Environment {
     char pattern[] = "/tmp/shindan-sdl-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     temp_folder = pattern;
-    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_AUDIODRIVER", "disk", 0);
     setenv("SDL_DISKAUDIOFILE", (temp_folder / "audio.raw").c_str(), 1);
-    main_window = plat_create_window();
-    ASSERT_NE(main_window, nullptr);
-    sound_device = plat_create_sound_device();
-    ASSERT_NE(sound_device, nullptr);
+    ASSERT_TRUE(plat_open_window());
+    ASSERT_EQ(plat_open_sound(), plat_sound_stage::ready);
   }
   void TearDown() override {
-    stop_music();
+    plat_close_sound();
+    plat_close_tune();
+    plat_close_window();
     shut_down_music();
     shut_down_sound();
     SDL_Quit();
@@ -49,6 +45,20 @@ class audio_environment : public ::testing::Environment {
   }
 };
 const auto* const environment = ::testing::AddGlobalTestEnvironment(new audio_environment);
+
+void write_file(const fs::path& path, const std::string& bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+}
+
+std::string le(std::uint32_t n, int bytes) {
+  std::string out;
+  for (int i = 0; i < bytes; ++i)
+    out += static_cast<char>((n >> (8 * i)) & 0xFF);
+  return out;
+}
 
 void put_vlq(std::string* out, std::uint32_t n) {
   std::string bytes(1, static_cast<char>(n & 0x7F));
@@ -68,54 +78,31 @@ std::string write_tune(const std::string& name, int note_ms) {
   track += std::string("\x80\x3C\x00", 3);
   put_vlq(&track, 0);
   track += std::string("\xFF\x2F\x00", 3);
-  std::string file = std::string("MThd\0\0\0\x06\0\0\0\x01\0\x60", 14) + "MTrk";
   const auto n = static_cast<std::uint32_t>(track.size());
-  file += static_cast<char>(n >> 24);
-  file += static_cast<char>(n >> 16);
-  file += static_cast<char>(n >> 8);
-  file += static_cast<char>(n);
+  std::string file = std::string("MThd\0\0\0\x06\0\0\0\x01\0\x60", 14) + "MTrk";
+  file += {static_cast<char>(n >> 24), static_cast<char>(n >> 16), static_cast<char>(n >> 8), static_cast<char>(n)};
   file += track;
   const fs::path folder = temp_folder / "my tunes";
   fs::create_directories(folder);
-  const fs::path path = folder / name;
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  std::fwrite(file.data(), 1, file.size(), f);
-  std::fclose(f);
-  return path.string();
+  write_file(folder / name, file);
+  return (folder / name).string();
 }
 
-struct notifications {
-  int successful = 0;
-  int other = 0;
-};
-
-// Runs the message loop's half that handles messages for ms milliseconds,
-// or until stop says so; counts the music notifications the window gets.
+// Takes the window's events for up to ms milliseconds, or until stop says
+// so; answers how many told of a tune's end.
 template <typename Stop>
-void pump(notifications* seen, int ms, Stop stop) {
+int pump(int ms, Stop stop) {
+  int ended = 0;
   const Uint32 until = SDL_GetTicks() + static_cast<Uint32>(ms);
-  while (SDL_GetTicks() < until && !stop()) {
-    plat_message m;
-    while (plat_peek_message(&m)) {
-      if (m.kind == plat_message_kind::music_notify)
-        (m.param == mci_notify_successful ? seen->successful : seen->other)++;
-      plat_dispatch_message(m);
-    }
+  while (SDL_GetTicks() < until && !stop(ended)) {
+    for (plat_event e = plat_poll_event(); e != plat_event::none; e = plat_poll_event())
+      ended += e == plat_event::tune_ended ? 1 : 0;
     SDL_Delay(5);
   }
+  return ended;
 }
-void pump(notifications* seen, int ms) {
-  pump(seen, ms, [] { return false; });
-}
-
-// What play_music sends, with a full path in place of the program's folder.
-void start_tune(const std::string& path) {
-  stop_music();
-  const std::string open = "open \"" + path + "\" type sequencer alias midi";
-  ASSERT_EQ(plat_send_music_command(open.c_str(), nullptr, 0, nullptr), 0u);
-  plat_send_music_command("seek midi to start", nullptr, 0, nullptr);
-  plat_send_music_command("play midi notify", nullptr, 0, main_window);
-  music_playing = 1;
+int pump(int ms) {
+  return pump(ms, [](int) { return false; });
 }
 
 bool have_soundfont() {
@@ -123,161 +110,151 @@ bool have_soundfont() {
   return font[0] != '\0' && access(font, R_OK) == 0;
 }
 
-void wait_until_sounding(notifications* seen) {
-  pump(seen, 30000, [] { return Mix_PlayingMusic() != 0; });
+// Loading a tune takes FluidSynth seconds; it sounds once the load is done.
+void wait_until_sounding() {
+  pump(30000, [](int) { return Mix_PlayingMusic() != 0; });
   ASSERT_NE(Mix_PlayingMusic(), 0) << "the tune never started";
 }
 
-TEST(music, a_tune_loops_until_it_is_stopped) {
+TEST(tunes, an_end_is_told_once_and_the_tune_plays_again) {
   if (!have_soundfont())
     GTEST_SKIP() << "no General-MIDI soundfont";
-  start_tune(write_tune("short.mid", 200));
-  notifications seen;
-  pump(&seen, 40000, [&] { return seen.successful >= 2; });
-  EXPECT_GE(seen.successful, 2) << "each end restarts the tune, and each restart ends again";
-  EXPECT_NE(Mix_PlayingMusic(), 0) << "restarted after its end";
+  ASSERT_TRUE(plat_open_tune(write_tune("short.mid", 200).c_str()));
+  plat_play_tune();
+  EXPECT_FALSE(plat_tune_stopped()) << "a play asked for while loading counts as playing";
+  // What the game does with each end: the tune stands still, so play it again.
+  int ends = 0;
+  pump(40000, [&](int ended) {
+    for (; ends < ended; ++ends) {
+      EXPECT_TRUE(plat_tune_stopped());
+      plat_play_tune();
+    }
+    return ends >= 3;
+  });
+  EXPECT_EQ(ends, 3);
+  EXPECT_FALSE(plat_tune_stopped());
 
-  stop_music();
-  notifications after;
-  pump(&after, 4000);
-  EXPECT_EQ(after.successful, 0);
+  plat_stop_tune();
+  EXPECT_TRUE(plat_tune_stopped());
+  EXPECT_EQ(pump(2000), 0) << "a stop was taken for an end";
+  EXPECT_EQ(Mix_PlayingMusic(), 0);
+  plat_close_tune();
+}
+
+TEST(tunes, a_stop_a_restart_or_a_new_tune_is_no_end) {
+  if (!have_soundfont())
+    GTEST_SKIP() << "no General-MIDI soundfont";
+  ASSERT_TRUE(plat_open_tune(write_tune("long.mid", 1500).c_str()));
+  plat_play_tune();
+  wait_until_sounding();
+  // Played again while sounding: the first play is halted, not ended, and
+  // the new one ends once, by itself.
+  plat_play_tune();
+  EXPECT_EQ(pump(6000), 1);
+  EXPECT_TRUE(plat_tune_stopped());
+
+  plat_play_tune();
+  wait_until_sounding();
+  plat_stop_tune();
+  EXPECT_EQ(pump(3000), 0) << "a stopped tune was taken for one that ended";
+
+  plat_play_tune();
+  wait_until_sounding();
+  ASSERT_TRUE(plat_open_tune(write_tune("second.mid", 3000).c_str()));
+  plat_play_tune();
+  wait_until_sounding();
+  EXPECT_EQ(pump(2000), 0) << "the replaced tune's halt was reported as an end";
+  plat_close_tune();
+  EXPECT_TRUE(plat_tune_stopped());
+  EXPECT_EQ(pump(1000), 0);
+}
+
+TEST(tunes, a_tune_closed_while_loading_never_sounds) {
+  if (!have_soundfont())
+    GTEST_SKIP() << "no General-MIDI soundfont";
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(plat_open_tune(write_tune("short.mid", 200).c_str()));
+    plat_play_tune();
+    plat_close_tune();
+  }
+  EXPECT_EQ(pump(3000), 0);
   EXPECT_EQ(Mix_PlayingMusic(), 0);
 }
 
-TEST(music, stopping_or_rewinding_a_playing_tune_is_no_end) {
-  if (!have_soundfont())
-    GTEST_SKIP() << "no General-MIDI soundfont";
-  start_tune(write_tune("long.mid", 1500));
-  notifications seen;
-  wait_until_sounding(&seen);
-  // A rewind halts the mixer's play: that must not count as its end.
-  plat_send_music_command("seek midi to start", nullptr, 0, nullptr);
-  pump(&seen, 4500);
-  EXPECT_EQ(seen.successful, 0);
-  EXPECT_EQ(Mix_PlayingMusic(), 0);
-
-  // Played again, it ends once, by itself.
-  plat_send_music_command("play midi notify", nullptr, 0, main_window);
-  wait_until_sounding(&seen);
-  stop_music();
-  pump(&seen, 4500);
-  EXPECT_EQ(seen.successful, 0) << "a stopped tune was taken for one that ended";
-}
-
-TEST(music, a_new_tune_silences_the_old_one_without_an_end) {
-  if (!have_soundfont())
-    GTEST_SKIP() << "no General-MIDI soundfont";
-  start_tune(write_tune("first.mid", 1500));
-  notifications seen;
-  wait_until_sounding(&seen);
-  start_tune(write_tune("second.mid", 3000));
-  wait_until_sounding(&seen);
-  pump(&seen, 2000);
-  EXPECT_EQ(seen.successful, 0) << "the replaced tune's halt was reported as an end";
-  stop_music();
-}
-
-TEST(music, a_missing_tune_is_refused_and_plays_nothing) {
-  const std::string open = "open \"" + (temp_folder / "none.mid").string() + "\" type sequencer alias midi";
-  EXPECT_EQ(plat_send_music_command(open.c_str(), nullptr, 0, nullptr), mci_error_file_not_found);
-  EXPECT_FALSE(sequencer_playing());
+TEST(tunes, a_missing_file_opens_silent) {
+  const std::string path = (temp_folder / "none.mid").string();
+  ASSERT_TRUE(plat_open_tune(path.c_str()));
+  plat_play_tune();
+  EXPECT_TRUE(plat_tune_stopped());
+  EXPECT_EQ(pump(500), 0);
+  plat_close_tune();
+  // A name that is no Shift-JIS cannot even be handed on.
+  EXPECT_FALSE(plat_open_tune("/tmp/\x81"));
 }
 
 // ---- effects
 
-plat_wave_format pcm(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits) {
-  plat_wave_format f;
-  f.format_tag = 1;
-  f.channels = channels;
-  f.samples_per_second = rate;
-  f.bits_per_sample = bits;
-  f.block_align = static_cast<std::uint16_t>(channels * bits / 8);
-  f.average_bytes_per_second = rate * f.block_align;
-  return f;
-}
+struct pcm {
+  std::uint16_t channels;
+  std::uint32_t rate;
+  std::uint16_t bits;
+  std::uint16_t block_align = 0;  // 0: what the other fields give
+};
 
-// A buffer filled with a loud square wave, as load_sound fills one.
-plat_sound_buffer* filled_buffer(const plat_wave_format& f, double seconds) {
-  const auto bytes = static_cast<std::uint32_t>(seconds * f.samples_per_second) * f.block_align;
-  plat_sound_buffer* b = plat_create_sound_buffer(sound_device, f, bytes);
-  if (b == nullptr)
-    return nullptr;
-  void* first = nullptr;
-  void* second = nullptr;
-  std::uint32_t first_bytes = 0;
-  std::uint32_t second_bytes = 0;
-  EXPECT_EQ(plat_lock_sound_buffer(b, 0, bytes, &first, &first_bytes, &second, &second_bytes), plat_ok);
-  EXPECT_EQ(first_bytes, bytes);
-  EXPECT_EQ(second, nullptr);
-  auto* p = static_cast<std::uint8_t*>(first);
+// A WAV file holding seconds of a loud square wave.
+std::string write_wave(const std::string& name, const pcm& f, double seconds) {
+  const std::uint16_t align = f.block_align != 0 ? f.block_align : static_cast<std::uint16_t>(f.channels * f.bits / 8);
+  const auto bytes = static_cast<std::uint32_t>(seconds * f.rate) * align;
+  std::string data(bytes, '\0');
   for (std::uint32_t i = 0; i < bytes; ++i)
-    p[i] = ((i / 64) % 2) != 0 ? 0x60 : 0xA0;
-  plat_unlock_sound_buffer(b, first, first_bytes, second, second_bytes);
-  return b;
+    data[i] = static_cast<char>(((i / 64) % 2) != 0 ? 0x60 : 0xA0);
+  const std::string format =
+      le(1, 2) + le(f.channels, 2) + le(f.rate, 4) + le(f.rate * align, 4) + le(align, 2) + le(f.bits, 2) + le(0, 2);
+  const std::string body = "WAVEfmt " + le(18, 4) + format + "data" + le(bytes, 4) + data;
+  write_file(temp_folder / name, "RIFF" + le(static_cast<std::uint32_t>(body.size()), 4) + body);
+  return (temp_folder / name).string();
 }
 
 TEST(effects, each_effect_restarts_on_its_own_channel) {
-  plat_sound_buffer* a = filled_buffer(pcm(1, 22050, 16), 2.0);
-  plat_sound_buffer* b = filled_buffer(pcm(2, 44100, 8), 2.0);
-  ASSERT_NE(a, nullptr);
-  ASSERT_NE(b, nullptr);
+  plat_sound* a = nullptr;
+  plat_sound* b = nullptr;
+  ASSERT_EQ(plat_load_sound(write_wave("a.wav", {1, 22050, 16}, 2.0).c_str(), &a), plat_wave_stage::ready);
+  ASSERT_EQ(plat_load_sound(write_wave("b.wav", {2, 44100, 8}, 2.0).c_str(), &b), plat_wave_stage::ready);
   plat_play_sound(a);
   plat_play_sound(b);
   EXPECT_EQ(Mix_Playing(-1), 2);
   // Played again while sounding: cut off and restarted, never doubled.
-  plat_set_sound_position(a, 0);
   plat_play_sound(a);
   plat_play_sound(a);
   EXPECT_EQ(Mix_Playing(-1), 2);
-  plat_stop_sound(a);
+  plat_release_sound(b);
   EXPECT_EQ(Mix_Playing(-1), 1);
-  plat_release_sound_buffer(b);
-  EXPECT_EQ(Mix_Playing(-1), 0);
-  plat_release_sound_buffer(a);
-  // A released buffer is forgotten: later calls on it do nothing.
-  plat_play_sound(a);
-  EXPECT_EQ(Mix_Playing(-1), 0);
+  plat_close_sound();
+  EXPECT_EQ(Mix_Playing(-1), 0) << "closing the sound silences every effect";
+  plat_release_sound(a);
 }
 
-TEST(effects, every_pcm_layout_plays_and_malformed_ones_are_refused) {
-  for (const plat_wave_format& f :
-       {pcm(1, 8000, 8), pcm(2, 11025, 16), pcm(1, 48000, 24), pcm(2, 96000, 32), pcm(6, 44100, 16)}) {
-    plat_sound_buffer* b = filled_buffer(f, 0.5);
-    ASSERT_NE(b, nullptr) << f.channels << " channels, " << f.bits_per_sample << " bits";
-    plat_play_sound(b);
-    EXPECT_EQ(Mix_Playing(-1), 1) << f.channels << " channels, " << f.bits_per_sample << " bits";
-    plat_release_sound_buffer(b);
+TEST(effects, every_pcm_layout_plays_and_the_others_make_no_sound) {
+  for (const pcm& f : {pcm{1, 8000, 8}, pcm{2, 11025, 16}, pcm{1, 48000, 24}, pcm{2, 96000, 32}, pcm{6, 44100, 16}}) {
+    plat_sound* s = nullptr;
+    ASSERT_EQ(plat_load_sound(write_wave("layout.wav", f, 0.5).c_str(), &s), plat_wave_stage::ready)
+        << f.channels << " channels, " << f.bits << " bits";
+    plat_play_sound(s);
+    EXPECT_EQ(Mix_Playing(-1), 1) << f.channels << " channels, " << f.bits << " bits";
+    plat_release_sound(s);
+    EXPECT_EQ(Mix_Playing(-1), 0);
   }
-
-  plat_wave_format bad_align = pcm(2, 22050, 16);
-  bad_align.block_align = 3;
-  plat_wave_format odd_bits = pcm(1, 22050, 12);
-  plat_wave_format no_channels = pcm(0, 22050, 16);
-  plat_wave_format no_rate = pcm(1, 0, 16);
-  plat_wave_format compressed = pcm(1, 22050, 16);
-  compressed.format_tag = 2;
-  for (const plat_wave_format& f : {bad_align, odd_bits, no_channels, no_rate, compressed})
-    EXPECT_EQ(plat_create_sound_buffer(sound_device, f, 4096), nullptr);
-  EXPECT_EQ(plat_create_sound_buffer(sound_device, pcm(1, 22050, 16), 0), nullptr);
-  EXPECT_EQ(plat_create_sound_buffer(nullptr, pcm(1, 22050, 16), 4096), nullptr);
-}
-
-TEST(effects, locks_stay_inside_the_buffer) {
-  plat_sound_buffer* b = plat_create_sound_buffer(sound_device, pcm(1, 22050, 16), 1000);
-  ASSERT_NE(b, nullptr);
-  void* first = nullptr;
-  void* second = nullptr;
-  std::uint32_t first_bytes = 0;
-  std::uint32_t second_bytes = 0;
-  // A range past the end wraps round to the start.
-  ASSERT_EQ(plat_lock_sound_buffer(b, 900, 300, &first, &first_bytes, &second, &second_bytes), plat_ok);
-  EXPECT_EQ(first_bytes, 100u);
-  EXPECT_EQ(second_bytes, 200u);
-  EXPECT_EQ(static_cast<std::uint8_t*>(first) - static_cast<std::uint8_t*>(second), 900);
-  EXPECT_NE(plat_lock_sound_buffer(b, 1000, 10, &first, &first_bytes, &second, &second_bytes), plat_ok);
-  EXPECT_NE(plat_lock_sound_buffer(b, 0, 1001, &first, &first_bytes, &second, &second_bytes), plat_ok);
-  EXPECT_NE(plat_lock_sound_buffer(b, 900, 300, &first, &first_bytes, nullptr, nullptr), plat_ok);
-  plat_release_sound_buffer(b);
+  for (const pcm& f : {pcm{2, 22050, 16, 3}, pcm{1, 22050, 12}, pcm{0, 22050, 16}, pcm{1, 0, 16}}) {
+    plat_sound* s = nullptr;
+    EXPECT_EQ(plat_load_sound(write_wave("odd.wav", f, 0.1).c_str(), &s), plat_wave_stage::no_buffer)
+        << f.channels << " channels, " << f.rate << " Hz, " << f.bits << " bits";
+    EXPECT_EQ(s, nullptr);
+  }
+  plat_sound* s = nullptr;
+  EXPECT_EQ(plat_load_sound(write_wave("empty.wav", {1, 22050, 16}, 0.0).c_str(), &s), plat_wave_stage::no_buffer);
+  // The shared reader's answers come through as they are.
+  EXPECT_EQ(plat_load_sound((temp_folder / "none.wav").c_str(), &s), plat_wave_stage::cannot_open);
+  EXPECT_EQ(s, nullptr);
 }
 
 }  // namespace
