@@ -4,43 +4,40 @@
 
 #include <cstdint>
 
+#include "app/assets.h"
+
 namespace shindan {
 
-extern std::uint8_t assets_loaded;
-extern std::uint8_t game_initialised;
+struct scene_record {
+  std::uint8_t assets_loaded = 0;
+  std::uint8_t game_initialised = 0;
 
-extern std::uint8_t title_active;
-extern std::uint8_t question_active;
-extern std::uint8_t analysis_active;
-extern std::int8_t title_step;
-extern std::int8_t analysis_step;
-extern std::uint8_t shift_mode;
-extern std::int8_t round_number;
-extern std::uint8_t first_test;
-extern std::uint8_t pool_refilled;
-extern float scene_fade;
-extern std::uint8_t scene_waiting;
+  std::uint8_t title_active = 0;
+  std::uint8_t question_active = 0;
+  std::uint8_t analysis_active = 0;
+  std::int8_t title_step = 0;
+  std::int8_t analysis_step = 0;
+  std::uint8_t shift_mode = 0;
+  std::int8_t round_number = 0;
+  std::uint8_t first_test = 1;
+  std::uint8_t pool_refilled = 0;
+  float scene_fade = 0.0f;
+  std::uint8_t scene_waiting = 0;
 
-// Handed from the title to the question scene.
-extern std::uint8_t qdisp_active;
-extern std::uint8_t question_shown;
-extern std::int8_t question_number;
-extern std::int8_t answer_cursor;
+  // Handed from the title to the question scene.
+  std::uint8_t qdisp_active = 0;
+  std::uint8_t question_shown = 0;
+  std::int8_t question_number = 0;
+  std::int8_t answer_cursor = 0;
 
-extern char frame_time_text[100];
-
-struct picture_asset {
-  int slot;
-  const char* file_name;
+  char frame_time_text[100] = {};
 };
-struct sound_asset {
-  int slot;
-  const char* file_name;
-};
-// The files the first frame loads, in loading order.
-extern const picture_asset picture_assets[82];
-extern const sound_asset sound_assets[8];
+extern scene_record scenes;
 
 void run_frame();
+
+// Puts every record of the program back as it is when the process starts,
+// for tools and tests that run the program more than once in one process.
+void reset_program_state();
 
 }  // namespace shindan

@@ -2,13 +2,10 @@
 // exactly one poll, so a held key acts once.
 #include "app/keys.h"
 
-#include "platform/platform.h"
-
 namespace shindan {
 
-void poll_key(int virtual_key, key_latch* latch) {
-  const bool down = (plat_key_state(virtual_key) & 0x80) != 0;
-  if (down) {
+void poll_key(plat_key key, key_latch* latch) {
+  if (plat_key_down(key)) {
     *latch = (*latch == key_up) ? key_pressed : key_held;
   } else {
     // A key must be seen up at two polls in a row before a new press counts.

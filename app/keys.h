@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "platform/platform.h"
+
 namespace shindan {
 
 using key_latch = std::uint32_t;
@@ -12,6 +14,6 @@ constexpr key_latch key_released = 2;  // went up at this poll
 constexpr key_latch key_held = 3;      // down, press already reported
 
 // Reads the key's state and advances the latch in place.
-void poll_key(int virtual_key, key_latch* latch);
+void poll_key(plat_key key, key_latch* latch);
 
 }  // namespace shindan

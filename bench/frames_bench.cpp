@@ -65,14 +65,14 @@ void start_loaded_game() {
 // One turn of the real loop with the clock moved on by one frame.
 void run_one_frame() {
   headless::set_tick(headless::tick() + frame_ms);
-  while (run_loop_turn() == loop_turn::message) {
+  while (run_loop_turn() == loop_turn::event) {
   }
 }
 
-void only_scene(std::uint8_t title, std::uint8_t question, std::uint8_t analysis) {
-  title_active = title;
-  question_active = question;
-  analysis_active = analysis;
+void only_scene(std::uint8_t title_on, std::uint8_t question_on, std::uint8_t analysis_on) {
+  scenes.title_active = title_on;
+  scenes.question_active = question_on;
+  scenes.analysis_active = analysis_on;
 }
 
 // Every benchmark below sets its moment again before each frame: the frame
@@ -120,8 +120,8 @@ void BM_empty_frame(benchmark::State& state) {
 void BM_noise_frame(benchmark::State& state) {
   time_frames(state, [] {
     only_scene(1, 0, 0);
-    title_step = 17;
-    wait_elapsed = 0.0f;
+    scenes.title_step = 17;
+    transitions.wait_elapsed = 0.0f;
   });
 }
 
@@ -129,18 +129,18 @@ void BM_noise_frame(benchmark::State& state) {
 void BM_fade_frame(benchmark::State& state) {
   time_frames(state, [] {
     only_scene(1, 0, 0);
-    title_step = 11;
-    fade_elapsed = 1.0f;
+    scenes.title_step = 11;
+    transitions.fade_elapsed = 1.0f;
   });
 }
 
 void show_question() {
   only_scene(0, 1, 0);
-  question_number = 3;
-  question_shown = 1;
+  scenes.question_number = 3;
+  scenes.question_shown = 1;
   need_new_question = 0;
   question_picture = question_slot_base + 7;
-  qdisp_active = 0;
+  scenes.qdisp_active = 0;
   background_timer = 0.0f;
 }
 
@@ -148,9 +148,9 @@ void show_question() {
 void BM_answering_frame(benchmark::State& state) {
   time_frames(state, [] {
     show_question();
-    answer_active = 1;
-    collect_active = 0;
-    answer_cursor = 1;
+    questions.answer_active = 1;
+    questions.collect_active = 0;
+    scenes.answer_cursor = 1;
     cursor_timer = 0.0f;
   });
 }
@@ -159,8 +159,8 @@ void BM_answering_frame(benchmark::State& state) {
 void BM_flash_frame(benchmark::State& state) {
   time_frames(state, [] {
     show_question();
-    answer_active = 0;
-    collect_active = 1;
+    questions.answer_active = 0;
+    questions.collect_active = 1;
     collect_frame = 8;
     collect_timer = 0.0f;
   });
@@ -170,14 +170,14 @@ void full_gauges() {
   for (int t = 0; t < trait_count; ++t)
     trait_scores[t][0] = static_cast<std::int8_t>(t % 2 == 0 ? 100 : -100);
   only_scene(0, 0, 1);
-  shift_mode = 0;
+  scenes.shift_mode = 0;
 }
 
 // The finished analysis: band, scale, eight gauges at full length, figures.
 void BM_analysis_frame(benchmark::State& state) {
   time_frames(state, [] {
     full_gauges();
-    analysis_step = 21;
+    scenes.analysis_step = 21;
   });
 }
 
@@ -185,7 +185,7 @@ void BM_analysis_frame(benchmark::State& state) {
 void BM_closing_wipe_frame(benchmark::State& state) {
   time_frames(state, [] {
     full_gauges();
-    analysis_step = 22;
+    scenes.analysis_step = 22;
     mask_frame = 4;
     mask_row = 5;
     mask_timer = 0.0f;

@@ -11,57 +11,40 @@
 
 namespace shindan {
 
-std::int8_t shown_set = 0;
-std::int8_t gauge_value = 0;
-float gauge_timer = 0.0f;
-std::int32_t mask_frame = 0, mask_row = 0;
-float mask_timer = 0.0f;
-std::int32_t band_frame = 0;
-key_latch analysis_space_latch = key_up;
+analysis_record analysis;
 
 namespace {
 
-constexpr int result_slot = 14;
-constexpr int memori_slot = 15;
-constexpr int bunseki_slot = 16;
-constexpr int gage_slot = 17;
-constexpr int figure_slot = 18;
-constexpr int help_slot = 20;
-constexpr int mask_slot = 99;
-
-constexpr int sound_end = 2;
-constexpr int sound_result = 4;
-
 // The label of trait k in the shown set; the picture's top row is unused.
 std::int32_t label_top(int trait) {
-  return 224 * shown_set + 28 * (trait + 1);
+  return 224 * analysis.shown_set + 28 * (trait + 1);
 }
 std::int32_t label_y(int trait) {
   return 110 + 36 * trait;
 }
 
 void draw_band() {
-  draw_image(224, 15, &images[bunseki_slot], 0, 32 * band_frame, 192, 32 * band_frame + 32);
+  draw_image(224, 15, &images[picture_bunseki], 0, 32 * analysis.band_frame, 192, 32 * analysis.band_frame + 32);
 }
 void draw_scale() {
-  draw_image(194, 60, &images[memori_slot], 0, 0, 450, 40);
+  draw_image(194, 60, &images[picture_memori], 0, 0, 450, 40);
 }
 void draw_label(int trait) {
-  draw_image(2, label_y(trait), &images[result_slot], 0, label_top(trait), 224, label_top(trait) + 28);
+  draw_image(2, label_y(trait), &images[picture_result], 0, label_top(trait), 224, label_top(trait) + 28);
 }
 void draw_row(int trait) {
   draw_label(trait);
-  draw_gauge(trait, trait_scores[trait][shown_set]);
+  draw_gauge(trait, scoring.trait_scores[trait][analysis.shown_set]);
 }
 void draw_rows_before(int count) {
   for (int k = 0; k < count; ++k)
     draw_row(k);
 }
 void draw_help() {
-  draw_image(110, 425, &images[help_slot], 0, 0, 400, 24);
+  draw_image(110, 425, &images[picture_result_help], 0, 0, 400, 24);
   // The second line tells the player that the question pool starts over.
-  if (round_number == 3)
-    draw_image(110, 450, &images[help_slot], 0, 24, 400, 48);
+  if (scenes.round_number == 3)
+    draw_image(110, 450, &images[picture_result_help], 0, 24, 400, 48);
 }
 void draw_board() {
   draw_band();
@@ -70,43 +53,27 @@ void draw_board() {
   draw_help();
 }
 
-bool fade_done(std::int32_t x, std::int32_t y, float seconds, int slot, std::int32_t left, std::int32_t top,
-               std::int32_t right, std::int32_t bottom) {
-  scene_fade = fade_blit(x, y, seconds, &images[slot], left, top, right, bottom);
-  return scene_fade == -1.0f;
-}
-
-bool wait_over(float seconds) {
-  scene_waiting = wait_timer(seconds) ? 1 : 0;
-  return scene_waiting == 0;
-}
-
-void zero_timers() {
-  fade_elapsed = 0.0f;
-  wait_elapsed = 0.0f;
-}
-
 void handle_space() {
-  poll_key(vk_space, &analysis_space_latch);
-  if (analysis_space_latch != key_pressed)
+  poll_key(plat_key::space, &analysis.analysis_space_latch);
+  if (analysis.analysis_space_latch != key_pressed)
     return;
-  if (analysis_step == 21) {
-    play_sound(sounds[sound_end]);
+  if (scenes.analysis_step == 21) {
+    play_sound(audio.sounds[sound_end]);
     stop_music();
-    gauge_value = 0;
-    mask_frame = 0;
-    mask_row = 10;
-    analysis_step = 22;
+    analysis.gauge_value = 0;
+    analysis.mask_frame = 0;
+    analysis.mask_row = 10;
+    scenes.analysis_step = 22;
     zero_timers();
   }
-  if (analysis_step >= 4 && analysis_step <= 19) {
-    play_sound(sounds[sound_result]);
-    analysis_step = 20;
+  if (scenes.analysis_step >= 4 && scenes.analysis_step <= 19) {
+    play_sound(audio.sounds[sound_result]);
+    scenes.analysis_step = 20;
     zero_timers();
   }
-  if (analysis_step <= 3) {
-    play_sound(sounds[sound_result]);
-    analysis_step = 4;
+  if (scenes.analysis_step <= 3) {
+    play_sound(audio.sounds[sound_result]);
+    scenes.analysis_step = 4;
     zero_timers();
   }
 }
@@ -114,30 +81,30 @@ void handle_space() {
 // Each step uncovers one more row of cells from the bottom up in the current
 // mask frame, over the previous frame; after eight passes the screen is black.
 void closing_wipe() {
-  mask_timer += frame_seconds * 100.0f;
+  analysis.mask_timer += shell.frame_seconds * 100.0f;
   // The step comes once the timer has really reached 1.8 hundredths. The
   // float nearest 1.8 lies just below it, so an 18 ms frame (or two of 9 ms)
   // has not got there yet; comparing against 1.8f would step one frame early.
-  if (static_cast<double>(mask_timer) >= 1.8) {
-    mask_timer = 0.0f;
-    mask_row -= 1;
-    if (mask_row == -1) {
-      mask_row = 9;
-      mask_frame += 1;
-      if (mask_frame == 8) {
-        analysis_step = 23;
+  if (static_cast<double>(analysis.mask_timer) >= 1.8) {
+    analysis.mask_timer = 0.0f;
+    analysis.mask_row -= 1;
+    if (analysis.mask_row == -1) {
+      analysis.mask_row = 9;
+      analysis.mask_frame += 1;
+      if (analysis.mask_frame == 8) {
+        scenes.analysis_step = 23;
         return;
       }
     }
   }
   draw_board();
-  image_slot* mask = &images[mask_slot];
+  image_slot* mask = &images[picture_mask];
   for (int c = 0; c < 10; ++c) {
     for (int r = 0; r < 10; ++r) {
-      if (r > mask_row) {
-        draw_image(64 * c, 48 * r, mask, 64 * mask_frame, 0, 64 * mask_frame + 64, 48);
-      } else if (mask_frame > 0) {
-        draw_image(64 * c, 48 * r, mask, 64 * (mask_frame - 1), 0, 64 * mask_frame, 48);
+      if (r > analysis.mask_row) {
+        draw_image(64 * c, 48 * r, mask, 64 * analysis.mask_frame, 0, 64 * analysis.mask_frame + 64, 48);
+      } else if (analysis.mask_frame > 0) {
+        draw_image(64 * c, 48 * r, mask, 64 * (analysis.mask_frame - 1), 0, 64 * analysis.mask_frame, 48);
       }
     }
   }
@@ -146,27 +113,27 @@ void closing_wipe() {
 // Back to the title for the next frame; the question pool's cycle advances
 // after every normal test.
 void end_scene() {
-  title_active = 1;
-  title_step = 0;
-  question_active = 0;
-  analysis_active = 0;
-  analysis_step = 0;
-  if (shift_mode == 0)
-    round_number = static_cast<std::int8_t>(round_number + 1);
-  if (round_number >= 4) {
-    round_number = 0;
-    for (auto& entry : asked_questions)
+  scenes.title_active = 1;
+  scenes.title_step = 0;
+  scenes.question_active = 0;
+  scenes.analysis_active = 0;
+  scenes.analysis_step = 0;
+  if (scenes.shift_mode == 0)
+    scenes.round_number = static_cast<std::int8_t>(scenes.round_number + 1);
+  if (scenes.round_number >= 4) {
+    scenes.round_number = 0;
+    for (auto& entry : questions.asked_questions)
       entry = 255;
-    pool_refilled = 1;
+    scenes.pool_refilled = 1;
   }
-  shift_mode = 0;
+  scenes.shift_mode = 0;
   write_result_file();
 }
 
 }  // namespace
 
 void draw_figure(std::int32_t x, std::int32_t y, int digits, int value) {
-  image_slot* figure = &images[figure_slot];
+  image_slot* figure = &images[picture_figure];
   const long long n = value < 0 ? -static_cast<long long>(value) : value;
   int count = 1;
   for (long long q = n; q >= 10; q /= 10)
@@ -186,7 +153,7 @@ void draw_figure(std::int32_t x, std::int32_t y, int digits, int value) {
 void draw_gauge(int trait, int value) {
   const std::int32_t y = 112 + 36 * trait;
   const std::int32_t top = 24 * trait + 2;
-  image_slot* gage = &images[gage_slot];
+  image_slot* gage = &images[picture_gage];
   // One 2-pixel slice per unit; either sign starts at x = 424.
   if (value >= 0) {
     for (int i = 0; i < value; ++i)
@@ -199,20 +166,20 @@ void draw_gauge(int trait, int value) {
 }
 
 bool animate_gauge(int trait, int target) {
-  draw_gauge(trait, gauge_value);
-  gauge_timer += frame_seconds * 100.0f;
-  if (gauge_timer >= 4.0f) {
-    gauge_timer = 0.0f;
+  draw_gauge(trait, analysis.gauge_value);
+  analysis.gauge_timer += shell.frame_seconds * 100.0f;
+  if (analysis.gauge_timer >= 4.0f) {
+    analysis.gauge_timer = 0.0f;
     if (target >= 0) {
-      gauge_value = static_cast<std::int8_t>(gauge_value + 1);
-      if (gauge_value >= target) {
-        gauge_value = 0;
+      analysis.gauge_value = static_cast<std::int8_t>(analysis.gauge_value + 1);
+      if (analysis.gauge_value >= target) {
+        analysis.gauge_value = 0;
         return false;
       }
     } else {
-      gauge_value = static_cast<std::int8_t>(gauge_value - 1);
-      if (gauge_value <= target) {
-        gauge_value = 0;
+      analysis.gauge_value = static_cast<std::int8_t>(analysis.gauge_value - 1);
+      if (analysis.gauge_value <= target) {
+        analysis.gauge_value = 0;
         return false;
       }
     }
@@ -221,32 +188,33 @@ bool animate_gauge(int trait, int target) {
 }
 
 bool analysis_scene() {
-  first_test = 0;
-  shown_set = shift_mode == 1 ? 1 : 0;
+  scenes.first_test = 0;
+  analysis.shown_set = scenes.shift_mode == 1 ? 1 : 0;
   handle_space();
 
-  const int step = analysis_step;
+  const int step = scenes.analysis_step;
   switch (step) {
     case 0:
-      if (fade_done(224, 15, 7.0f, bunseki_slot, 0, 32 * band_frame, 192, 32 * band_frame + 32))
-        analysis_step = 1;
+      if (fade_step(224, 15, 7.0f, &images[picture_bunseki], 0, 32 * analysis.band_frame, 192,
+                    32 * analysis.band_frame + 32))
+        scenes.analysis_step = 1;
       break;
     case 1:
       draw_band();
-      if (wait_over(1.0f))
-        analysis_step = 2;
+      if (wait_step(1.0f))
+        scenes.analysis_step = 2;
       break;
     case 2:
       draw_band();
-      if (fade_done(194, 60, 3.0f, memori_slot, 0, 0, 450, 40))
-        analysis_step = 3;
+      if (fade_step(194, 60, 3.0f, &images[picture_memori], 0, 0, 450, 40))
+        scenes.analysis_step = 3;
       break;
     case 3:
       draw_band();
       draw_scale();
-      if (wait_over(1.0f)) {
-        play_sound(sounds[sound_result]);
-        analysis_step = 4;
+      if (wait_step(1.0f)) {
+        play_sound(audio.sounds[sound_result]);
+        scenes.analysis_step = 4;
       }
       break;
     case 4:
@@ -262,8 +230,8 @@ bool analysis_scene() {
       draw_band();
       draw_scale();
       draw_rows_before(k);
-      if (fade_done(2, label_y(k), 2.0f, result_slot, 0, label_top(k), 224, label_top(k) + 28)) {
-        analysis_step = static_cast<std::int8_t>(step + 1);
+      if (fade_step(2, label_y(k), 2.0f, &images[picture_result], 0, label_top(k), 224, label_top(k) + 28)) {
+        scenes.analysis_step = static_cast<std::int8_t>(step + 1);
       }
       break;
     }
@@ -281,9 +249,9 @@ bool analysis_scene() {
       draw_scale();
       draw_rows_before(k);
       draw_label(k);
-      if (!animate_gauge(k, trait_scores[k][shown_set])) {
-        play_sound(sounds[sound_result]);
-        analysis_step = static_cast<std::int8_t>(step + 1);
+      if (!animate_gauge(k, scoring.trait_scores[k][analysis.shown_set])) {
+        play_sound(audio.sounds[sound_result]);
+        scenes.analysis_step = static_cast<std::int8_t>(step + 1);
       }
       break;
     }
@@ -291,22 +259,22 @@ bool analysis_scene() {
       draw_band();
       draw_scale();
       draw_rows_before(trait_count);
-      if (fade_done(110, 425, 3.0f, help_slot, 0, 0, 400, 24))
-        analysis_step = 21;
-      if (round_number == 3)
-        draw_image_translucent(110, 450, scene_fade, &images[help_slot], 0, 24, 400, 48);
+      if (fade_step(110, 425, 3.0f, &images[picture_result_help], 0, 0, 400, 24))
+        scenes.analysis_step = 21;
+      if (scenes.round_number == 3)
+        draw_image_translucent(110, 450, scenes.scene_fade, &images[picture_result_help], 0, 24, 400, 48);
       break;
     case 21:
       draw_board();
-      mask_frame = 0;
-      mask_row = 10;
+      analysis.mask_frame = 0;
+      analysis.mask_row = 10;
       break;
     case 22:
       closing_wipe();
       break;
     case 23:
-      if (wait_over(3.0f))
-        analysis_step = 24;
+      if (wait_step(3.0f))
+        scenes.analysis_step = 24;
       break;
     case 24:
       end_scene();

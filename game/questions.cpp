@@ -11,34 +11,12 @@
 
 namespace shindan {
 
-std::uint8_t asked_questions[pool_size] = {};
-std::int8_t question_picture = 0;
-std::uint8_t need_new_question = 1;
-std::uint8_t answer_active = 0;
-std::uint8_t collect_active = 0;
-std::uint8_t end_sound_pending = 0;
-std::int32_t drawn_index = 0;
-key_latch up_latch = key_up, down_latch = key_up, confirm_latch = key_up;
-
-std::int32_t background_frame = 0, background_reverse = 0;
-std::int32_t qdisp_frame = 0, cursor_frame = 0, collect_frame = 0;
-float background_timer = 0.0f, qdisp_timer = 0.0f, cursor_timer = 0.0f, collect_timer = 0.0f;
+question_record questions;
 
 const float qdisp_scales_x[8] = {0.1f, 0.5f, 1.0f, 1.5f, 2.0f, 2.5f, 3.0f, 4.0f};
 const float qdisp_scales_y[8] = {0.1f, 0.5f, 1.0f, 1.5f, 2.0f, 2.5f, 3.0f, 4.0f};
 
 namespace {
-
-constexpr int mainback_slot = 9;
-constexpr int qdisp_slot = 10;
-constexpr int cursor_left_slot = 11;
-constexpr int cursor_right_slot = 12;
-constexpr int collect_slot = 13;
-
-constexpr int sound_cursor_moved = 0;
-constexpr int sound_confirmed = 1;
-constexpr int sound_question_appears = 5;
-constexpr int sound_closing_noise = 7;
 
 constexpr int questions_per_test = 12;
 
@@ -49,23 +27,24 @@ std::int32_t answer_row_y(int cursor) {
 }
 
 void choose_picture() {
-  if (shift_mode == 1) {
-    question_picture = static_cast<std::int8_t>(question_slot_base + fixed_set_first + question_number);
+  if (scenes.shift_mode == 1) {
+    questions.question_picture = static_cast<std::int8_t>(picture_q001 + fixed_set_first + scenes.question_number);
     return;
   }
-  if (need_new_question != 1)
+  if (questions.need_new_question != 1)
     return;
   // Never endless: at most 47 entries are taken when a draw starts.
   do {
-    drawn_index = shindan::rand() % pool_size;
-  } while (is_question_asked(drawn_index));
-  asked_questions[round_number * questions_per_test + question_number] = static_cast<std::uint8_t>(drawn_index);
-  question_picture = static_cast<std::int8_t>(question_slot_base + drawn_index);
-  need_new_question = 0;
+    questions.drawn_index = shindan::rand() % pool_size;
+  } while (is_question_asked(questions.drawn_index));
+  questions.asked_questions[scenes.round_number * questions_per_test + scenes.question_number] =
+      static_cast<std::uint8_t>(questions.drawn_index);
+  questions.question_picture = static_cast<std::int8_t>(picture_q001 + questions.drawn_index);
+  questions.need_new_question = 0;
 }
 
 void draw_question() {
-  image_slot* picture = &images[question_picture];
+  image_slot* picture = &images[questions.question_picture];
   draw_image(166, 100, picture, 0, 0, 308, 196);
   draw_image(166, 330, picture, 0, 196, 308, 224);
   draw_image(166, 366, picture, 0, 224, 308, 252);
@@ -73,29 +52,28 @@ void draw_question() {
 }
 
 void read_answer_keys() {
-  poll_key(vk_up, &up_latch);
-  poll_key(vk_down, &down_latch);
-  if (up_latch == key_pressed) {
-    play_sound(sounds[sound_cursor_moved]);
-    answer_cursor = static_cast<std::int8_t>(answer_cursor - 1);
-    if (answer_cursor < 0)
-      answer_cursor = 2;
+  poll_key(plat_key::up, &questions.up_latch);
+  poll_key(plat_key::down, &questions.down_latch);
+  if (questions.up_latch == key_pressed) {
+    play_sound(audio.sounds[sound_c_move]);
+    scenes.answer_cursor = static_cast<std::int8_t>(scenes.answer_cursor - 1);
+    if (scenes.answer_cursor < 0)
+      scenes.answer_cursor = 2;
   }
-  if (down_latch == key_pressed) {
-    play_sound(sounds[sound_cursor_moved]);
-    answer_cursor = static_cast<std::int8_t>(answer_cursor + 1);
-    if (answer_cursor > 2)
-      answer_cursor = 0;
+  if (questions.down_latch == key_pressed) {
+    play_sound(audio.sounds[sound_c_move]);
+    scenes.answer_cursor = static_cast<std::int8_t>(scenes.answer_cursor + 1);
+    if (scenes.answer_cursor > 2)
+      scenes.answer_cursor = 0;
   }
-  poll_key(vk_space, &confirm_latch);
-  if (confirm_latch == key_pressed) {
-    play_sound(sounds[sound_confirmed]);
-    answer_active = 0;
-    collect_active = 1;
-    end_sound_pending = 1;
+  poll_key(plat_key::space, &questions.confirm_latch);
+  if (questions.confirm_latch == key_pressed) {
+    play_sound(audio.sounds[sound_push]);
+    questions.answer_active = 0;
+    questions.collect_active = 1;
+    questions.end_sound_pending = 1;
     // The closing wait after the twelfth answer must start from nothing.
-    wait_elapsed = 0.0f;
-    fade_elapsed = 0.0f;
+    zero_timers();
   }
 }
 
@@ -104,26 +82,27 @@ void read_answer_keys() {
 bool is_question_asked(int index) {
   // A free entry (255) reads as -1 and so never matches a pool index.
   for (int i = 0; i < pool_size; ++i) {
-    if (static_cast<std::int8_t>(asked_questions[i]) == index)
+    if (static_cast<std::int8_t>(questions.asked_questions[i]) == index)
       return true;
   }
   return false;
 }
 
 void animate_background() {
-  background_timer += frame_seconds * 100.0f;
-  draw_image(0, 0, &images[mainback_slot], 0, 480 * background_frame, 640, 480 * background_frame + 480);
-  if (background_timer >= 15.0f) {
-    background_timer = 0.0f;
+  questions.background_timer += shell.frame_seconds * 100.0f;
+  draw_image(0, 0, &images[picture_mainback], 0, 480 * questions.background_frame, 640,
+             480 * questions.background_frame + 480);
+  if (questions.background_timer >= 15.0f) {
+    questions.background_timer = 0.0f;
     // Swings 0..11 and back.
-    if (background_reverse == 0) {
-      background_frame += 1;
-      if (background_frame == 11)
-        background_reverse = 1;
+    if (questions.background_reverse == 0) {
+      questions.background_frame += 1;
+      if (questions.background_frame == 11)
+        questions.background_reverse = 1;
     } else {
-      background_frame -= 1;
-      if (background_frame == 0)
-        background_reverse = 0;
+      questions.background_frame -= 1;
+      if (questions.background_frame == 0)
+        questions.background_reverse = 0;
     }
   }
 }
@@ -131,21 +110,21 @@ void animate_background() {
 bool qdisp_effect() {
   // The effect ends with frame and timer both at 0, so this marks the first
   // call of every appearance.
-  if (qdisp_frame == 0 && qdisp_timer == 0.0f)
-    play_sound(sounds[sound_question_appears]);
-  qdisp_timer += frame_seconds * 100.0f;
-  const std::int32_t f = qdisp_frame;
-  draw_image_scaled_centred(320, 240, &images[qdisp_slot], qdisp_scales_x[f], qdisp_scales_y[f], 0, 216 * f, 320,
+  if (questions.qdisp_frame == 0 && questions.qdisp_timer == 0.0f)
+    play_sound(audio.sounds[sound_scale_up]);
+  questions.qdisp_timer += shell.frame_seconds * 100.0f;
+  const std::int32_t f = questions.qdisp_frame;
+  draw_image_scaled_centred(320, 240, &images[picture_qdisp_eff], qdisp_scales_x[f], qdisp_scales_y[f], 0, 216 * f, 320,
                             216 * f + 216);
-  if (qdisp_timer >= 4.0f) {
-    qdisp_timer = 0.0f;
-    qdisp_frame += 1;
+  if (questions.qdisp_timer >= 4.0f) {
+    questions.qdisp_timer = 0.0f;
+    questions.qdisp_frame += 1;
     // The question appears under the last, largest frame.
-    if (qdisp_frame == 7)
-      question_shown = 1;
-    if (qdisp_frame == 8) {
-      qdisp_frame = 0;
-      answer_active = 1;
+    if (questions.qdisp_frame == 7)
+      scenes.question_shown = 1;
+    if (questions.qdisp_frame == 8) {
+      questions.qdisp_frame = 0;
+      questions.answer_active = 1;
       return false;
     }
   }
@@ -153,40 +132,41 @@ bool qdisp_effect() {
 }
 
 void draw_cursors() {
-  cursor_timer += frame_seconds * 100.0f;
-  const std::int32_t y = answer_row_y(answer_cursor);
-  const std::int32_t f = cursor_frame;
-  draw_image_additive(125, y, &images[cursor_left_slot], 0, 32 * f, 32, 32 * f + 32);
-  draw_image_additive(487, y, &images[cursor_right_slot], 0, 32 * f, 32, 32 * f + 32);
-  if (cursor_timer >= 8.0f) {
-    cursor_timer = 0.0f;
-    cursor_frame += 1;
-    if (cursor_frame == 8)
-      cursor_frame = 0;
+  questions.cursor_timer += shell.frame_seconds * 100.0f;
+  const std::int32_t y = answer_row_y(scenes.answer_cursor);
+  const std::int32_t f = questions.cursor_frame;
+  draw_image_additive(125, y, &images[picture_cursol], 0, 32 * f, 32, 32 * f + 32);
+  draw_image_additive(487, y, &images[picture_cursol_r], 0, 32 * f, 32, 32 * f + 32);
+  if (questions.cursor_timer >= 8.0f) {
+    questions.cursor_timer = 0.0f;
+    questions.cursor_frame += 1;
+    if (questions.cursor_frame == 8)
+      questions.cursor_frame = 0;
   }
 }
 
 bool collect_effect() {
-  collect_timer += frame_seconds * 100.0f;
-  const std::int32_t f = collect_frame;
-  draw_image_additive(160, answer_row_y(answer_cursor), &images[collect_slot], 0, 32 * f, 320, 32 * f + 32);
-  if (collect_timer >= 1.0f) {
-    collect_timer = 0.0f;
-    collect_frame += 1;
-    if (collect_frame == 16) {
-      collect_frame = 0;
-      qdisp_active = 1;
-      question_shown = 0;
-      need_new_question = 1;
+  questions.collect_timer += shell.frame_seconds * 100.0f;
+  const std::int32_t f = questions.collect_frame;
+  draw_image_additive(160, answer_row_y(scenes.answer_cursor), &images[picture_collect_eff], 0, 32 * f, 320,
+                      32 * f + 32);
+  if (questions.collect_timer >= 1.0f) {
+    questions.collect_timer = 0.0f;
+    questions.collect_frame += 1;
+    if (questions.collect_frame == 16) {
+      questions.collect_frame = 0;
+      scenes.qdisp_active = 1;
+      scenes.question_shown = 0;
+      questions.need_new_question = 1;
       // The fixed set is scored with the weights of the pool's first rows,
       // into its own score set.
-      if (shift_mode == 1) {
-        apply_answer(question_number, answer_cursor, 1);
+      if (scenes.shift_mode == 1) {
+        apply_answer(scenes.question_number, scenes.answer_cursor, 1);
       } else {
-        apply_answer(question_picture - question_slot_base, answer_cursor, 0);
+        apply_answer(questions.question_picture - picture_q001, scenes.answer_cursor, 0);
       }
-      answer_cursor = 0;
-      question_number = static_cast<std::int8_t>(question_number + 1);
+      scenes.answer_cursor = 0;
+      scenes.question_number = static_cast<std::int8_t>(scenes.question_number + 1);
       return false;
     }
   }
@@ -196,37 +176,36 @@ bool collect_effect() {
 bool question_scene() {
   animate_background();
 
-  if (answer_active == 1) {
+  if (questions.answer_active == 1) {
     draw_cursors();
     read_answer_keys();
   }
 
-  if (question_shown == 1) {
+  if (scenes.question_shown == 1) {
     choose_picture();
     draw_question();
   }
 
-  if (qdisp_active == 1)
-    qdisp_active = qdisp_effect() ? 1 : 0;
-  if (collect_active == 1)
-    collect_active = collect_effect() ? 1 : 0;
+  if (scenes.qdisp_active == 1)
+    scenes.qdisp_active = qdisp_effect() ? 1 : 0;
+  if (questions.collect_active == 1)
+    questions.collect_active = collect_effect() ? 1 : 0;
 
-  if (question_number < questions_per_test)
+  if (scenes.question_number < questions_per_test)
     return true;
 
   // All twelve answered: two seconds of noise, then the analysis.
-  if (end_sound_pending == 1)
-    play_sound(sounds[sound_closing_noise]);
-  answer_active = 0;
-  question_shown = 0;
-  qdisp_active = 0;
-  collect_active = 0;
-  end_sound_pending = 0;
+  if (questions.end_sound_pending == 1)
+    play_sound(audio.sounds[sound_noize02]);
+  questions.answer_active = 0;
+  scenes.question_shown = 0;
+  scenes.qdisp_active = 0;
+  questions.collect_active = 0;
+  questions.end_sound_pending = 0;
   fill_noise(0, 0, screen_width, screen_height);
-  scene_waiting = wait_timer(2.0f) ? 1 : 0;
-  if (scene_waiting == 1)
+  if (!wait_step(2.0f))
     return true;
-  analysis_active = 1;
+  scenes.analysis_active = 1;
   stop_music();
   play_music("bgm03.mid");
   return false;

@@ -8,7 +8,6 @@
 
 namespace shindan {
 
-char result_text[256] = {};
 const char result_file_name[] = "\x95\xaa\x90\xcd\x8c\x8b\x89\xca\x2e\x74\x78\x74";  // 分析結果.txt
 
 namespace {
@@ -16,23 +15,23 @@ namespace {
 // Appends while leaving room for the terminating zero; the longest file is
 // 168 bytes, so nothing is ever cut in practice.
 void append_text(const char* text) {
-  const std::size_t used = std::strlen(result_text);
-  const std::size_t room = sizeof result_text - 1 - used;
+  const std::size_t used = std::strlen(scoring.result_text);
+  const std::size_t room = sizeof scoring.result_text - 1 - used;
   std::size_t length = 0;
   while (length < room && text[length] != '\0')
     ++length;
-  std::memcpy(result_text + used, text, length);
-  result_text[used + length] = '\0';
+  std::memcpy(scoring.result_text + used, text, length);
+  scoring.result_text[used + length] = '\0';
 }
 
 }  // namespace
 
 void write_result_file() {
-  result_text[0] = '\0';
+  scoring.result_text[0] = '\0';
   char number_text[16];
   for (int t = 0; t < trait_count; ++t) {
-    append_text(trait_labels[t]);
-    std::snprintf(number_text, sizeof number_text, "%d", trait_scores[t][0]);
+    append_text(scoring.trait_labels[t]);
+    std::snprintf(number_text, sizeof number_text, "%d", scoring.trait_scores[t][0]);
     append_text(number_text);
     number_text[0] = '\x0d';
     number_text[1] = '\0';
@@ -43,7 +42,7 @@ void write_result_file() {
   std::FILE* file = plat_open_file_sjis(result_file_name, "wb");
   if (file == nullptr)
     return;
-  std::fputs(result_text, file);
+  std::fputs(scoring.result_text, file);
   std::fclose(file);
 }
 

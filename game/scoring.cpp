@@ -5,8 +5,7 @@
 
 namespace shindan {
 
-std::int8_t trait_scores[trait_count][2] = {};
-char trait_labels[trait_count][60] = {};
+scoring_record scoring;
 
 // Shift-JIS bytes; each word is padded with full-width spaces (0x81 0x40) to
 // sixteen bytes so that the figures of the result file line up.
@@ -79,17 +78,17 @@ void apply_answer(int row, int answer, int set) {
   for (int t = 0; t < trait_count; ++t) {
     // Summed in full width and clamped at every answer, so a score pinned at
     // a limit never wraps round and the order of answers matters there.
-    int sum = trait_scores[t][set] + answer_weights[row][answer][t] * factor;
+    int sum = scoring.trait_scores[t][set] + answer_weights[row][answer][t] * factor;
     if (sum > 100)
       sum = 100;
     if (sum < -100)
       sum = -100;
-    trait_scores[t][set] = static_cast<std::int8_t>(sum);
+    scoring.trait_scores[t][set] = static_cast<std::int8_t>(sum);
   }
 }
 
 void reset_scores() {
-  std::memset(trait_scores, 0, sizeof trait_scores);
+  std::memset(scoring.trait_scores, 0, sizeof scoring.trait_scores);
 }
 
 }  // namespace shindan

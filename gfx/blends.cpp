@@ -44,7 +44,7 @@ struct pixel_view {
   std::int64_t height = 0;
 };
 
-pixel_view view_of(const plat_locked& locked) {
+pixel_view view_of(const plat_pixels& locked) {
   pixel_view view;
   if (locked.pixels == nullptr || locked.pitch <= 0) {
     return view;
@@ -77,12 +77,12 @@ bool begin_blend(std::int32_t x, std::int32_t y, image_slot* slot, std::int32_t 
   if (slot == nullptr || slot->surface == nullptr || display.back_buffer == nullptr) {
     return false;
   }
-  plat_locked target;
-  if (plat_failed_result(plat_lock(display.back_buffer, true, &target))) {
+  plat_pixels target;
+  if (plat_lock(display.back_buffer, &target) != plat_result::ok) {
     return false;
   }
-  plat_locked source;
-  if (plat_failed_result(plat_lock(slot->surface, true, &source))) {
+  plat_pixels source;
+  if (plat_lock(slot->surface, &source) != plat_result::ok) {
     plat_unlock(display.back_buffer);
     return false;
   }
@@ -377,7 +377,7 @@ __attribute__((target("avx2"))) void noise_blocks_avx2(const avx_noise& k, const
 
 void fill_noise_rows_fast(const noise_fill& fill, std::uint16_t* row_start, std::int64_t stride, std::int64_t columns,
                           std::int64_t rows) {
-  std::uint32_t state = rand_state;
+  std::uint32_t state = shell.rand_state;
 #if defined(SHINDAN_AVX2_NOISE)
   if (noise_uses_avx2 && columns >= 32) {
     const avx_noise wide = avx_noise_of();
@@ -392,7 +392,7 @@ void fill_noise_rows_fast(const noise_fill& fill, std::uint16_t* row_start, std:
         break;
       row_start += stride;
     }
-    rand_state = state;
+    shell.rand_state = state;
     return;
   }
 #endif
@@ -415,7 +415,7 @@ void fill_noise_rows_fast(const noise_fill& fill, std::uint16_t* row_start, std:
     if (row + 1 < rows)
       row_start += stride;
   }
-  rand_state = state;
+  shell.rand_state = state;
 }
 
 // The fast fill applies when the levels are a power of two and each level's
@@ -441,9 +441,9 @@ bool noise_is_linear(const pixel_format_record& f, noise_fill* fill) {
 }  // namespace
 
 void read_pixel_format() {
-  plat_surface_info info;
+  plat_pixels info;
   if (display.back_buffer != nullptr) {
-    plat_surface_describe(display.back_buffer, &info);
+    plat_describe(display.back_buffer, &info);
   }
   pixel_format.red_mask = static_cast<std::uint16_t>(info.red_mask);
   pixel_format.green_mask = static_cast<std::uint16_t>(info.green_mask);
@@ -572,8 +572,8 @@ bool fill_noise(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t
   if (display.back_buffer == nullptr) {
     return false;
   }
-  plat_locked locked;
-  if (plat_failed_result(plat_lock(display.back_buffer, true, &locked))) {
+  plat_pixels locked;
+  if (plat_lock(display.back_buffer, &locked) != plat_result::ok) {
     return false;
   }
   const pixel_view target = view_of(locked);

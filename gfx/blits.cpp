@@ -80,7 +80,7 @@ void draw_image(std::int32_t x, std::int32_t y, image_slot* slot, std::int32_t l
   const plat_rect source{static_cast<std::int32_t>(l), static_cast<std::int32_t>(t), static_cast<std::int32_t>(r),
                          static_cast<std::int32_t>(b)};
   if (plat_copy_keyed(display.back_buffer, static_cast<std::int32_t>(dx), static_cast<std::int32_t>(dy), slot->surface,
-                      source) == plat_surface_lost) {
+                      source) == plat_result::lost) {
     repair_lost_picture(slot);
   }
 }
@@ -136,7 +136,7 @@ void draw_image_scaled(std::int32_t x, std::int32_t y, image_slot* slot, float s
                          static_cast<std::int32_t>(sb)};
   // A region wholly off the screen gives an inverted rectangle, which the
   // copy refuses.
-  if (plat_copy_keyed_stretched(display.back_buffer, target, slot->surface, source) == plat_surface_lost) {
+  if (plat_copy_keyed_stretched(display.back_buffer, target, slot->surface, source) == plat_result::lost) {
     repair_lost_picture(slot);
   }
 }

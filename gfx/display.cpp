@@ -42,9 +42,9 @@ bool device_interface_obtained(plat_display_stage stage) {
 
 }  // namespace
 
-bool init_display(plat_window* window) {
+bool init_display() {
   plat_display_objects objects;
-  const plat_display_stage stage = plat_open_display(window, &objects);
+  const plat_display_stage stage = plat_open_display(&objects);
 
   // The objects go into the record before any box is shown, so that the box
   // knows whether the display has to be flipped first.
@@ -71,7 +71,7 @@ bool init_display(plat_window* window) {
   return false;
 }
 
-void close_display(plat_window* window) {
+void close_display() {
   if (display.direct_draw == nullptr) {
     return;
   }
@@ -86,7 +86,7 @@ void close_display(plat_window* window) {
   objects.device = display.direct_draw;
   objects.primary_surface = display.primary_surface;
   objects.back_buffer = display.back_buffer;
-  plat_close_display(window, &objects);
+  plat_close_display(objects);
   // Nothing may reach the released objects afterwards.
   display.direct_draw = nullptr;
   display.primary_surface = nullptr;
@@ -105,7 +105,11 @@ void present_frame() {
     return;
   }
   // A lost screen is given its memory back; this frame is simply not shown.
-  if (plat_present(display.primary_surface, display.back_buffer, screen_rect) == plat_surface_lost) {
+  plat_display_objects objects;
+  objects.device = display.direct_draw;
+  objects.primary_surface = display.primary_surface;
+  objects.back_buffer = display.back_buffer;
+  if (plat_present(objects) == plat_result::lost) {
     plat_restore_surface(display.primary_surface);
   }
 }

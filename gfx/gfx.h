@@ -19,8 +19,8 @@ struct display_record {
 };
 extern display_record display;
 
-bool init_display(plat_window* window);
-void close_display(plat_window* window);
+bool init_display();
+void close_display();
 void clear_back_buffer();
 void present_frame();
 
@@ -38,7 +38,6 @@ extern image_slot images[image_slot_count];
 
 bool load_image(image_slot* slot, const char* file_name);
 plat_result set_colour_key(image_slot* slot, std::uint32_t colour);
-std::uint32_t match_colour(plat_surface* surface, std::uint32_t colour);
 
 // ---- blits
 void draw_image(std::int32_t x, std::int32_t y, image_slot* slot, std::int32_t left, std::int32_t top,
@@ -61,8 +60,8 @@ struct pixel_format_record {
 extern pixel_format_record pixel_format;
 
 void read_pixel_format();
-bool draw_image_translucent(std::int32_t x, std::int32_t y, float transparency, image_slot* slot,
-                            std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom);
+bool draw_image_translucent(std::int32_t x, std::int32_t y, float transparency, image_slot* slot, std::int32_t left,
+                            std::int32_t top, std::int32_t right, std::int32_t bottom);
 bool draw_image_additive(std::int32_t x, std::int32_t y, image_slot* slot, std::int32_t left, std::int32_t top,
                          std::int32_t right, std::int32_t bottom);
 bool fill_noise(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height);

@@ -41,8 +41,8 @@ bool load_image(image_slot* slot, const char* file_name) {
   copy_file_name(slot->file_name, name);
   set_colour_key(slot, 0);
 
-  plat_surface_info info;
-  plat_surface_describe(surface, &info);
+  plat_pixels info;
+  plat_describe(surface, &info);
   slot->width = info.width;
   slot->height = info.height;
   slot->pitch = info.pitch;
@@ -52,54 +52,9 @@ bool load_image(image_slot* slot, const char* file_name) {
 plat_result set_colour_key(image_slot* slot, std::uint32_t colour) {
   slot->colour_key = colour;
   if (slot->surface == nullptr) {
-    return plat_failed;
+    return plat_result::failed;
   }
-  const std::uint32_t key = match_colour(slot->surface, colour);
-  return plat_set_colour_key(slot->surface, key);
-}
-
-std::uint32_t match_colour(plat_surface* surface, std::uint32_t colour) {
-  std::uint32_t result = 0xFFFFFFFFu;
-  if (surface == nullptr) {
-    return result;
-  }
-  // Let the window system convert the colour by writing it into the first
-  // pixel, then read back the raw value it became.
-  std::uint32_t saved = 0;
-  const bool swapped = plat_swap_first_pixel(surface, colour, &saved);
-
-  plat_locked locked;
-  plat_result locking;
-  do {
-    locking = plat_lock(surface, false, &locked);
-  } while (locking == plat_still_drawing);
-
-  if (!plat_failed_result(locking)) {
-    // Only the first pixel's own bytes are read: a one-pixel surface may end
-    // right after them.
-    if (locked.pixels != nullptr && locked.width > 0 && locked.height > 0) {
-      std::uint32_t bytes = (locked.bit_count + 7) / 8;
-      if (bytes > 4) {
-        bytes = 4;
-      }
-      const auto* first = static_cast<const std::uint8_t*>(locked.pixels);
-      std::uint32_t word = 0;
-      for (std::uint32_t i = 0; i < bytes; ++i) {
-        word |= static_cast<std::uint32_t>(first[i]) << (8 * i);
-      }
-      if (locked.bit_count < 32) {
-        word &= (1u << locked.bit_count) - 1u;
-      }
-      result = word;
-    }
-    plat_unlock(surface);
-  }
-
-  // The picture's top-left pixel goes back to what the file held.
-  if (swapped) {
-    plat_put_first_pixel(surface, saved);
-  }
-  return result;
+  return plat_set_colour_key(slot->surface, colour);
 }
 
 }  // namespace shindan

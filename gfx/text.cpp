@@ -11,7 +11,6 @@ namespace {
 // "標準明朝" (standard Mincho) in Shift-JIS.
 constexpr const char* mincho_face = "\x95\x57\x8f\x80\x96\xbe\x92\xa9";
 constexpr std::int32_t bold_weight = 700;
-constexpr std::uint8_t shift_jis_charset = 128;
 
 }  // namespace
 
@@ -23,7 +22,6 @@ void draw_text(const char* text, std::int32_t height, std::int32_t x, std::int32
   plat_font_request font;
   font.height = height;
   font.weight = bold_weight;
-  font.charset = shift_jis_charset;
   font.face = mincho_face;
   // Only the low byte of each channel counts; the colour is laid out as
   // 0x00BBGGRR like a window-system colour value.

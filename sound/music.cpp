@@ -1,25 +1,18 @@
-// Background music: one tune at a time under the sequencer alias "midi",
-// driven by command strings. A tune loops because every successful end of
-// play is reported to the window, which rewinds and restarts it.
+// Background music: one tune at a time, looping because every end of play is
+// reported as an event, which restarts the tune from its beginning.
 #include <cstdio>
 #include <cstring>
 
-#include "app/shell.h"
 #include "sound/sound.h"
 
 namespace shindan {
 
-std::uint8_t music_playing = 0;
-char mci_status[32] = {};
+music_record music;
 
 namespace {
 
 constexpr std::uint32_t path_buffer_bytes = 256;
 char directory_buffer[path_buffer_bytes] = {};
-
-void send(const char* command) {
-  plat_send_music_command(command, nullptr, 0, nullptr);
-}
 
 }  // namespace
 
@@ -37,44 +30,34 @@ const char* program_directory() {
 }
 
 void play_music(const char* file_name) {
-  // Music lies beside the program file, whatever the working directory is;
-  // the quotes keep paths with spaces in one piece.
-  char command[path_buffer_bytes];
-  const int length =
-      std::snprintf(command, sizeof command, "open \"%s%s\" type sequencer alias midi", program_directory(), file_name);
-  if (music_playing == 1)
+  // Music lies beside the program file, whatever the working directory is.
+  char path[path_buffer_bytes * 2];
+  const int length = std::snprintf(path, sizeof path, "%s%s", program_directory(), file_name);
+  if (music.music_playing == 1)
     stop_music();
-  // A path too long for the command would open some other, cut-off file name:
-  // play nothing instead.
-  if (length < 0 || static_cast<std::size_t>(length) >= sizeof command)
+  // A path the player cannot take whole would open some other, cut-off file
+  // name: play nothing instead.
+  if (length < 0 || static_cast<std::size_t>(length) >= sizeof path || !plat_open_tune(path))
     return;
-
-  send(command);
-  send("seek midi to start");
-  plat_send_music_command("play midi notify", nullptr, 0, main_window);
-  music_playing = 1;
+  plat_play_tune();
+  music.music_playing = 1;
 }
 
 void stop_music() {
-  if (music_playing != 1)
+  if (music.music_playing != 1)
     return;
-  send("stop midi");
-  send("close midi");
-  music_playing = 0;
+  plat_stop_tune();
+  plat_close_tune();
+  music.music_playing = 0;
 }
 
-void on_music_notify(plat_window* window, std::uint32_t code) {
-  // Only a play that ran to its end restarts the tune: the codes for a
-  // superseded or aborted play come from stop_music and play_music, which
-  // must not bring the old tune back.
-  constexpr std::uint32_t notify_successful = 1;
-  if (code != notify_successful || music_playing != 1)
+void on_tune_ended() {
+  // A stopped or replaced tune never reports an end, so only the playing
+  // tune comes back; the question makes sure it really stands still.
+  if (music.music_playing != 1)
     return;
-  plat_send_music_command("status midi mode", mci_status, sizeof mci_status, nullptr);
-  if (mci_status[0] == 's' && mci_status[1] == 't') {
-    send("seek midi to start");
-    plat_send_music_command("play midi notify", nullptr, 0, window);
-  }
+  if (plat_tune_stopped())
+    plat_play_tune();
 }
 
 }  // namespace shindan

@@ -1,4 +1,4 @@
-// Sound effects from WAV files and looping MIDI music through MCI strings.
+// Sound effects from WAV files and the looping background tune.
 #pragma once
 
 #include <cstdint>
@@ -9,24 +9,27 @@ namespace shindan {
 
 // ---- effects
 constexpr int sound_slot_count = 100;
-extern plat_sound_device* sound_device;
-extern plat_sound_buffer* sounds[sound_slot_count];
+struct audio_record {
+  bool device_open = false;
+  plat_sound* sounds[sound_slot_count] = {};
+};
+extern audio_record audio;
 
-bool init_sound(plat_window* window);
-bool load_sound(plat_sound_buffer** slot, const char* file_name);
-void play_sound(plat_sound_buffer* buffer);
+bool init_sound();
+bool load_sound(plat_sound** slot, const char* file_name);
+void play_sound(plat_sound* sound);
 void release_sound();
-// The format and data size of the last file load_sound filled a buffer from.
-extern plat_wave_format loaded_wave_format;
-extern std::uint32_t loaded_wave_bytes;
 
 // ---- music
-extern std::uint8_t music_playing;
-extern char mci_status[32];
+struct music_record {
+  std::uint8_t music_playing = 0;
+};
+extern music_record music;
 
 void play_music(const char* file_name);
 void stop_music();
-void on_music_notify(plat_window* window, std::uint32_t code);
+// The tune played to its end: it starts again from the beginning.
+void on_tune_ended();
 // The program file's directory with its trailing separator (recomputed at
 // every call, held in a 256-byte buffer).
 const char* program_directory();

@@ -11,8 +11,8 @@ namespace shindan {
 enum class pixel_layout : std::uint8_t { rgb565, rgb555 };
 
 struct decoded_picture {
-  std::uint32_t width = 0;   // the bitmap's width cut to 640
-  std::uint32_t height = 0;  // |biHeight|
+  std::uint32_t width = 0;            // the bitmap's width cut to 640
+  std::uint32_t height = 0;           // |biHeight|
   std::vector<std::uint16_t> pixels;  // width * height, top row first
 };
 

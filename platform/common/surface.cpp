@@ -1,7 +1,7 @@
 // The drawing operations of platform.h on memory surfaces. They behave as
 // the game relies on DirectDraw to behave: keyed copies skip the key value,
 // stretched copies refuse rectangles that do not fit, lost surfaces answer
-// plat_surface_lost until restored, and nothing ever touches memory outside
+// lost until restored, and nothing ever touches memory outside
 // a surface, whatever rectangle a caller passes.
 #include "platform/common/surface.h"
 
@@ -21,7 +21,6 @@
 namespace shindan {
 
 std::vector<plat_surface*> live_surfaces;
-int pending_blit_answers = 0;
 #if defined(SHINDAN_AVX2_ROWS)
 bool keyed_copy_uses_avx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
 #else
@@ -34,13 +33,13 @@ namespace {
 // danger in itself: 64 Mi pixels is far beyond any sprite sheet.
 constexpr std::uint64_t max_surface_pixels = 64u * 1024u * 1024u;
 
-// Why a surface cannot take part in a draw right now, or plat_ok.
+// Why a surface cannot take part in a draw right now, or ok.
 plat_result usable(const plat_surface* surface) {
   if (surface->lost)
-    return plat_surface_lost;
+    return plat_result::lost;
   if (surface->locked)
-    return plat_surface_busy;
-  return plat_ok;
+    return plat_result::failed;
+  return plat_result::ok;
 }
 
 bool inverted(const plat_rect& r) {
@@ -128,24 +127,15 @@ std::uint32_t blue_mask_of(pixel_layout) {
   return 0x001Fu;
 }
 
-std::uint16_t gdi_to_pixel(pixel_layout layout, std::uint32_t colour) {
+std::uint16_t colour_to_pixel(pixel_layout layout, std::uint32_t colour) {
   const std::uint32_t r = colour & 0xFF, g = (colour >> 8) & 0xFF, b = (colour >> 16) & 0xFF;
   if (layout == pixel_layout::rgb565)
     return static_cast<std::uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
   return static_cast<std::uint16_t>(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
 }
 
-std::uint32_t pixel_to_gdi(pixel_layout layout, std::uint16_t pixel) {
-  std::uint32_t r, g, b;
-  if (layout == pixel_layout::rgb565) {
-    r = ((pixel >> 11) & 0x1F) << 3;
-    g = ((pixel >> 5) & 0x3F) << 2;
-  } else {
-    r = ((pixel >> 10) & 0x1F) << 3;
-    g = ((pixel >> 5) & 0x1F) << 3;
-  }
-  b = (pixel & 0x1F) << 3;
-  return r | (g << 8) | (b << 16);
+pixel_layout display_layout(const plat_display* device) {
+  return device != nullptr ? device->layout : pixel_layout::rgb565;
 }
 
 plat_surface* create_surface(pixel_layout layout, std::uint32_t width, std::uint32_t height) {
@@ -172,7 +162,6 @@ void release_all_surfaces() {
   for (plat_surface* s : live_surfaces)
     delete s;
   live_surfaces.clear();
-  pending_blit_answers = 0;
 }
 
 void plat_release_surface(plat_surface* surface) {
@@ -205,12 +194,16 @@ plat_surface* plat_load_picture(plat_display* device, const char* file_name) {
     return nullptr;
   for (std::uint32_t y = 0; y < s->height; ++y)
     std::memcpy(surface_row(s, y), picture.pixels.data() + static_cast<std::size_t>(y) * s->width, s->width * 2u);
+  // Black is transparent in every picture.
+  s->has_colour_key = true;
+  s->colour_key = 0;
   return s;
 }
 
-plat_result plat_surface_describe(plat_surface* surface, plat_surface_info* info) {
+plat_result plat_describe(plat_surface* surface, plat_pixels* info) {
   if (!surface || !info)
-    return plat_failed;
+    return plat_result::failed;
+  info->pixels = nullptr;
   info->width = surface->width;
   info->height = surface->height;
   info->pitch = surface->pitch;
@@ -218,14 +211,12 @@ plat_result plat_surface_describe(plat_surface* surface, plat_surface_info* info
   info->red_mask = red_mask_of(surface->layout);
   info->green_mask = green_mask_of(surface->layout);
   info->blue_mask = blue_mask_of(surface->layout);
-  return plat_ok;
+  return plat_result::ok;
 }
 
 plat_result plat_restore_surface(plat_surface* surface) {
-  if (!surface)
-    return plat_failed;
-  if (surface->locked)
-    return plat_surface_busy;
+  if (!surface || surface->locked)
+    return plat_result::failed;
   // Memory comes back, its contents do not: the caller must draw again.
   if (surface->lost) {
     std::fill(surface->memory.begin(), surface->memory.end(), restored_garbage);
@@ -234,80 +225,48 @@ plat_result plat_restore_surface(plat_surface* surface) {
   // Restoring a primary restores the back buffer made with it.
   if (surface->attached)
     return plat_restore_surface(surface->attached);
-  return plat_ok;
+  return plat_result::ok;
 }
 
-plat_result plat_set_colour_key(plat_surface* surface, std::uint32_t raw_key) {
-  if (!surface)
-    return plat_failed;
-  surface->has_colour_key = true;
-  surface->colour_key = raw_key;
-  return plat_ok;
+plat_result plat_set_colour_key(plat_surface* picture, std::uint32_t colour) {
+  if (!picture)
+    return plat_result::failed;
+  // The colour is converted straight into the picture's layout, as the
+  // window system's own matching gives it for every 16-bit format.
+  picture->has_colour_key = true;
+  picture->colour_key = colour_to_pixel(picture->layout, colour);
+  return plat_result::ok;
 }
 
-bool plat_swap_first_pixel(plat_surface* surface, std::uint32_t colour, std::uint32_t* previous) {
-  if (!surface || usable(surface) != plat_ok)
-    return false;
-  std::uint16_t* first = surface->memory.data();
-  if (previous)
-    *previous = pixel_to_gdi(surface->layout, *first);
-  *first = gdi_to_pixel(surface->layout, colour);
-  return true;
-}
-
-bool plat_put_first_pixel(plat_surface* surface, std::uint32_t colour) {
-  if (!surface || usable(surface) != plat_ok)
-    return false;
-  surface->memory[0] = gdi_to_pixel(surface->layout, colour);
-  return true;
-}
-
-plat_result plat_lock(plat_surface* surface, bool wait, plat_locked* locked) {
+plat_result plat_lock(plat_surface* surface, plat_pixels* locked) {
   if (!surface || !locked)
-    return plat_failed;
-  if (surface->lost)
-    return plat_surface_lost;
-  if (surface->locked)
-    return plat_surface_busy;
-  if (pending_blit_answers > 0) {
-    // The pending blit finishes either way; only a caller that did not ask
-    // to wait hears about it.
-    --pending_blit_answers;
-    if (!wait)
-      return plat_still_drawing;
-    pending_blit_answers = 0;
-  }
+    return plat_result::failed;
+  if (plat_result r = usable(surface); r != plat_result::ok)
+    return r;
   surface->locked = true;
+  plat_describe(surface, locked);
   locked->pixels = surface->memory.data();
-  locked->pitch = surface->pitch;
-  locked->width = surface->width;
-  locked->height = surface->height;
-  locked->bit_count = 16;
-  return plat_ok;
+  return plat_result::ok;
 }
 
-plat_result plat_unlock(plat_surface* surface) {
-  if (!surface)
-    return plat_failed;
-  if (!surface->locked)
-    return plat_not_locked;
-  surface->locked = false;
-  return plat_ok;
+void plat_unlock(plat_surface* surface) {
+  if (surface)
+    surface->locked = false;
 }
 
 plat_result plat_fill(plat_surface* surface, const plat_rect& rect, std::uint32_t raw_colour) {
   if (!surface)
-    return plat_failed;
-  if (plat_result r = usable(surface); r != plat_ok)
+    return plat_result::failed;
+  if (plat_result r = usable(surface); r != plat_result::ok)
     return r;
   if (inverted(rect))
-    return plat_invalid_rect;
+    return plat_result::failed;
   const std::int64_t left = std::max<std::int64_t>(rect.left, 0);
   const std::int64_t top = std::max<std::int64_t>(rect.top, 0);
   const std::int64_t right = std::min<std::int64_t>(rect.right, surface->width);
   const std::int64_t bottom = std::min<std::int64_t>(rect.bottom, surface->height);
   if (right <= left || bottom <= top)
-    return plat_ok;
+    return plat_result::ok;
   const auto value = static_cast<std::uint16_t>(raw_colour);
   const std::size_t stride = static_cast<std::uint32_t>(surface->pitch) / 2;
   std::uint16_t* row = surface_row(surface, static_cast<std::uint32_t>(top));
@@ -315,7 +274,7 @@ plat_result plat_fill(plat_surface* surface, const plat_rect& rect, std::uint32_
   // block of memory, padding included, which nothing ever reads.
   if (value == 0 && left == 0 && right == surface->width && top == 0 && bottom == surface->height) {
     std::memset(row, 0, stride * static_cast<std::size_t>(bottom) * 2);
-    return plat_ok;
+    return plat_result::ok;
   }
   for (std::int64_t y = top;;) {
     std::fill(row + left, row + right, value);
@@ -323,24 +282,24 @@ plat_result plat_fill(plat_surface* surface, const plat_rect& rect, std::uint32_
       break;
     row += stride;
   }
-  return plat_ok;
+  return plat_result::ok;
 }
 
 // Both ends of a copy must exist and be neither lost nor locked.
 static plat_result usable_pair(plat_surface* target, plat_surface* source) {
   if (!target || !source)
-    return plat_failed;
-  if (plat_result r = usable(target); r != plat_ok)
+    return plat_result::failed;
+  if (plat_result r = usable(target); r != plat_result::ok)
     return r;
   return usable(source);
 }
 
 plat_result plat_copy_keyed(plat_surface* target, std::int32_t x, std::int32_t y, plat_surface* source,
                             const plat_rect& src_rect) {
-  if (plat_result r = usable_pair(target, source); r != plat_ok)
+  if (plat_result r = usable_pair(target, source); r != plat_result::ok)
     return r;
   if (inverted(src_rect))
-    return plat_invalid_rect;
+    return plat_result::failed;
 
   // Clip the source rectangle to the source, then the placed rectangle to
   // the target; each cut on one side moves the other with it.
@@ -367,7 +326,7 @@ plat_result plat_copy_keyed(plat_surface* target, std::int32_t x, std::int32_t y
   sr = std::min<std::int64_t>(sr, sl + (static_cast<std::int64_t>(target->width) - dx));
   sb = std::min<std::int64_t>(sb, st + (static_cast<std::int64_t>(target->height) - dy));
   if (sr <= sl || sb <= st)
-    return plat_ok;  // nothing of it is on both surfaces
+    return plat_result::ok;  // nothing of it is on both surfaces
 
   const plat_rect clipped{static_cast<std::int32_t>(sl), static_cast<std::int32_t>(st), static_cast<std::int32_t>(sr),
                           static_cast<std::int32_t>(sb)};
@@ -390,7 +349,7 @@ plat_result plat_copy_keyed(plat_surface* target, std::int32_t x, std::int32_t y
     for (std::size_t row = 0;;) {
       copy_row_keyed_avx2(to, from, w, key);
       if (++row == h)
-        return plat_ok;
+        return plat_result::ok;
       from += from_stride;
       to += to_stride;
     }
@@ -406,24 +365,24 @@ plat_result plat_copy_keyed(plat_surface* target, std::int32_t x, std::int32_t y
     from += from_stride;
     to += to_stride;
   }
-  return plat_ok;
+  return plat_result::ok;
 }
 
 plat_result plat_copy_keyed_stretched(plat_surface* target, const plat_rect& dst_rect, plat_surface* source,
                                       const plat_rect& src_rect) {
-  if (plat_result r = usable_pair(target, source); r != plat_ok)
+  if (plat_result r = usable_pair(target, source); r != plat_result::ok)
     return r;
   if (inverted(dst_rect) || inverted(src_rect))
-    return plat_invalid_rect;
+    return plat_result::failed;
   if (!inside(src_rect, source) || !inside(dst_rect, target))
-    return plat_invalid_rect;
+    return plat_result::failed;
 
   const std::int64_t dw = static_cast<std::int64_t>(dst_rect.right) - dst_rect.left;
   const std::int64_t dh = static_cast<std::int64_t>(dst_rect.bottom) - dst_rect.top;
   const std::int64_t sw = static_cast<std::int64_t>(src_rect.right) - src_rect.left;
   const std::int64_t sh = static_cast<std::int64_t>(src_rect.bottom) - src_rect.top;
   if (dw == 0 || dh == 0 || sw == 0 || sh == 0)
-    return plat_ok;
+    return plat_result::ok;
 
   std::vector<std::uint16_t> own;
   if (source == target)
@@ -447,23 +406,23 @@ plat_result plat_copy_keyed_stretched(plat_surface* target, const plat_rect& dst
       to[i] = p;
     }
   }
-  return plat_ok;
+  return plat_result::ok;
 }
 
 plat_result present_copy(plat_surface* primary, plat_surface* back_buffer, const plat_rect& screen) {
   if (!primary || !back_buffer)
-    return plat_failed;
-  if (plat_result r = usable(primary); r != plat_ok)
+    return plat_result::failed;
+  if (plat_result r = usable(primary); r != plat_result::ok)
     return r;
-  if (plat_result r = usable(back_buffer); r != plat_ok)
+  if (plat_result r = usable(back_buffer); r != plat_result::ok)
     return r;
   if (inverted(screen) || !inside(screen, primary) || !inside(screen, back_buffer))
-    return plat_invalid_rect;
+    return plat_result::failed;
   const auto w = static_cast<std::size_t>(screen.right - screen.left);
   for (std::int32_t y = screen.top; y < screen.bottom; ++y)
     std::memcpy(surface_row(primary, static_cast<std::uint32_t>(y)) + screen.left,
                 surface_row(back_buffer, static_cast<std::uint32_t>(y)) + screen.left, w * 2);
-  return plat_ok;
+  return plat_result::ok;
 }
 
 }  // namespace shindan

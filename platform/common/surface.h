@@ -1,7 +1,7 @@
 // Memory surfaces: the display, the back buffer and pictures held as plain
 // 16-bit pixel arrays, for the backends that have no DirectDraw underneath.
-// Each backend keeps these records; the common code implements the drawing
-// operations of platform.h on them.
+// Each backend keeps these records; the common code implements the picture
+// and drawing operations of platform.h on them.
 #pragma once
 
 #include <cstdint>
@@ -11,13 +11,6 @@
 #include "platform/platform.h"
 
 namespace shindan {
-
-// Answers a blit or lock gets while another lock holds the surface.
-constexpr plat_result plat_surface_busy = static_cast<plat_result>(0x887601AEu);
-// A rectangle that is inverted or reaches outside its surface.
-constexpr plat_result plat_invalid_rect = static_cast<plat_result>(0x88760096u);
-// Unlock of a surface that is not locked.
-constexpr plat_result plat_not_locked = static_cast<plat_result>(0x887601CCu);
 
 // What a restored surface holds until the program draws it again: a loud
 // magenta in either layout, so a missing repaint shows.
@@ -43,9 +36,6 @@ struct plat_surface {
 
 // Every surface alive, so that a loss can reach them all at once.
 extern std::vector<plat_surface*> live_surfaces;
-// Locks without waiting answer plat_still_drawing this many more times, as
-// if a blit were still running on the card.
-extern int pending_blit_answers;
 // Whether keyed copies use the processor's 256-bit vectors; on where they
 // exist. Tests switch it off to check the narrower path on the same machine.
 extern bool keyed_copy_uses_avx2;
@@ -61,10 +51,8 @@ void release_all_surfaces();
 std::uint32_t red_mask_of(pixel_layout layout);
 std::uint32_t green_mask_of(pixel_layout layout);
 std::uint32_t blue_mask_of(pixel_layout layout);
-// GDI colour 0x00BBGGRR to a pixel, keeping the top bits of each channel.
-std::uint16_t gdi_to_pixel(pixel_layout layout, std::uint32_t colour);
-// A pixel back to a GDI colour, the channels moved up with zero low bits.
-std::uint32_t pixel_to_gdi(pixel_layout layout, std::uint16_t pixel);
+// Colour 0x00BBGGRR to a pixel, keeping the top bits of each channel.
+std::uint16_t colour_to_pixel(pixel_layout layout, std::uint32_t colour);
 
 inline std::uint16_t* surface_row(plat_surface* surface, std::uint32_t y) {
   return surface->memory.data() + static_cast<std::size_t>(y) * (static_cast<std::uint32_t>(surface->pitch) / 2);
@@ -72,5 +60,7 @@ inline std::uint16_t* surface_row(plat_surface* surface, std::uint32_t y) {
 
 // The copy plat_present makes: screen of back_buffer onto the primary.
 plat_result present_copy(plat_surface* primary, plat_surface* back_buffer, const plat_rect& screen);
+// The display's pixel layout (5-6-5 when there is no device).
+pixel_layout display_layout(const plat_display* device);
 
 }  // namespace shindan

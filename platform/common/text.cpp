@@ -128,7 +128,7 @@ void plat_draw_text(plat_surface* surface, const plat_font_request& request, std
     return;
 
   const bool bold = request.weight >= 700;
-  const std::uint16_t pixel = gdi_to_pixel(surface->layout, colour);
+  const std::uint16_t pixel = colour_to_pixel(surface->layout, colour);
   const std::int64_t baseline = static_cast<std::int64_t>(y) + ascent;
   std::int64_t pen = x;
   for (char32_t c : sjis_to_utf32(text, length)) {

@@ -1,8 +1,8 @@
-// The in-memory platform: a window that exists only as a record, a message
+// The in-memory platform: a window that exists only as a flag, an event
 // queue the tests fill, a clock and keys the tests set, memory surfaces for
-// the display, and sound and music devices that record what the program
-// asks of them. Everything is kept in one global record so that reset()
-// can put the whole platform back as at start.
+// the display, and sound and tune players that record what the program asks
+// of them. Everything is kept in one global record so that reset() can put
+// the whole platform back as at start.
 #include "platform/headless/headless.h"
 
 #include <algorithm>
@@ -10,25 +10,17 @@
 #include <deque>
 #include <memory>
 
-#include "app/shell.h"
-#include "platform/common/mci.h"
+#include "platform/common/sjis.h"
 #include "platform/common/surface.h"
+#include "platform/common/wave.h"
 
 namespace shindan {
 
-struct plat_window {
-  bool exists = true;
-};
-
-struct plat_sound_device {
-  bool cooperative = false;
-};
-
-struct plat_sound_buffer {
+struct plat_sound {
   int number = 0;
-  plat_wave_format format;
+  std::string file;
+  headless::sound_format format;
   std::vector<std::uint8_t> data;
-  bool lost = false;
   bool released = false;
 };
 
@@ -38,23 +30,19 @@ namespace {
 
 constexpr std::int32_t display_width = 640;
 constexpr std::int32_t display_height = 480;
-// The largest buffer the sound device makes, as DirectSound's limit.
-constexpr std::uint32_t max_sound_buffer_bytes = 0x0FFFFFFF;
-
-struct tune_state {
-  std::string path;
-  bool playing = false;
-  bool at_end = false;
-};
+// The largest sound the device makes, as the Windows sound device's limit.
+constexpr std::uint32_t max_sound_bytes = 0x0FFFFFFF;
+// The longest tune path the Windows player takes: its 256-byte command holds
+// 33 bytes of words around the path. The recording player refuses the same
+// paths, so that every build plays the same tunes.
+constexpr std::size_t max_tune_path_bytes = 222;
 
 struct headless_state {
-  // clock, keys, windows, queue
   std::uint32_t tick = 0;
-  bool keys[256] = {};
-  std::vector<std::unique_ptr<plat_window>> windows;
-  plat_window* main = nullptr;
+  bool keys[5] = {};
   bool window_fails = false;
-  std::deque<plat_message> queue;
+  bool window_open = false;
+  std::deque<plat_event> queue;
   int cursor_count = 0;  // shown while >= 0, as the window system counts
   std::vector<std::string> shell_calls;
   std::vector<headless::message_box_record> boxes;
@@ -67,15 +55,15 @@ struct headless_state {
   std::vector<std::uint16_t> screen;
   std::uint64_t frames = 0;
   // sound
-  bool sound_creation_fails = false;
-  bool sound_cooperation_fails = false;
-  bool lose_next_lock = false;
-  std::vector<std::unique_ptr<plat_sound_device>> sound_devices;
-  std::vector<std::unique_ptr<plat_sound_buffer>> buffers;
+  plat_sound_stage sound_fails = plat_sound_stage::ready;
+  bool sound_open = false;
+  bool fail_next_fill = false;
+  std::vector<std::unique_ptr<plat_sound>> sounds;
   std::vector<headless::sound_record> sound_records;
-  // music
-  std::vector<std::string> music_commands;
-  tune_state tune;
+  // tunes
+  std::vector<std::string> tune_calls;
+  std::string tune;  // the open tune's path, "" when none is open
+  bool tune_playing = false;
 };
 
 headless_state& state() {
@@ -83,115 +71,80 @@ headless_state& state() {
   return s;
 }
 
-bool window_alive(const plat_window* window) {
-  for (const auto& w : state().windows)
-    if (w.get() == window)
-      return w->exists;
-  return false;
-}
-
-plat_sound_buffer* live_buffer(const plat_sound_buffer* buffer) {
-  for (const auto& b : state().buffers)
-    if (b.get() == buffer && !b->released)
-      return b.get();
-  return nullptr;
-}
-
 bool surface_alive(const plat_surface* surface) {
   return surface && std::find(live_surfaces.begin(), live_surfaces.end(), surface) != live_surfaces.end();
 }
 
-void record_sound(headless::sound_action action, const plat_sound_buffer* buffer, std::uint32_t value) {
-  state().sound_records.push_back({action, buffer->number, value});
+plat_sound* live_sound(const plat_sound* sound) {
+  for (const auto& s : state().sounds)
+    if (s.get() == sound && !s->released)
+      return s.get();
+  return nullptr;
+}
+
+void record_sound(headless::sound_action action, const plat_sound* sound) {
+  state().sound_records.push_back({action, sound->number, sound->file, static_cast<std::uint32_t>(sound->data.size())});
+}
+
+void shell_call(const char* call) {
+  state().shell_calls.emplace_back(call);
 }
 
 }  // namespace
 
-// ---------------------------------------------------------------------------
-// Window, messages, program
+// ---- Program, window and events
 
-plat_window* plat_create_window() {
+bool plat_open_window() {
   headless_state& s = state();
   if (s.window_fails)
-    return nullptr;
-  s.windows.push_back(std::make_unique<plat_window>());
-  plat_window* window = s.windows.back().get();
-  s.main = window;
-  s.shell_calls.push_back("create_window");
-  on_window_create(window);
-  return window;
-}
-
-void plat_show_window(plat_window* window) {
-  if (window_alive(window))
-    state().shell_calls.push_back("show_window");
-}
-
-void plat_minimise_window(plat_window* window) {
-  if (window_alive(window))
-    state().shell_calls.push_back("minimise");
-}
-
-void plat_destroy_window(plat_window* window) {
-  if (!window_alive(window))
-    return;
-  state().shell_calls.push_back("destroy");
-  on_window_destroy(window);
-  window->exists = false;
-  // Messages still queued for it go nowhere.
-  auto& q = state().queue;
-  q.erase(std::remove_if(q.begin(), q.end(), [window](const plat_message& m) { return m.window == window; }), q.end());
-}
-
-bool plat_peek_message(plat_message* message) {
-  auto& q = state().queue;
-  if (q.empty() || !message)
     return false;
-  *message = q.front();
-  q.pop_front();
+  s.window_open = true;
+  shell_call("open_window");
   return true;
 }
 
-void plat_dispatch_message(const plat_message& message) {
-  if (message.window && !window_alive(message.window))
-    return;
-  window_procedure(message);
-}
-
-void plat_post_close(plat_window* window) {
-  if (window_alive(window))
-    state().queue.push_back({plat_message_kind::close, window, 0});
-}
-
-void plat_post_quit() {
-  state().queue.push_back({plat_message_kind::quit, nullptr, 0});
-}
-
-void plat_show_cursor(bool show) {
+void plat_close_window() {
   headless_state& s = state();
-  s.cursor_count += show ? 1 : -1;
-  s.shell_calls.push_back(show ? "show_cursor 1" : "show_cursor 0");
+  if (!s.window_open)
+    return;
+  shell_call("close_window");
+  s.window_open = false;
+  // Nothing queued for the window arrives any more.
+  s.queue.clear();
+}
+
+plat_event plat_poll_event() {
+  auto& q = state().queue;
+  if (q.empty())
+    return plat_event::none;
+  const plat_event event = q.front();
+  q.pop_front();
+  return event;
 }
 
 std::uint32_t plat_tick_count() {
   return state().tick;
 }
 
-std::int16_t plat_key_state(int virtual_key) {
-  if (virtual_key < 0 || virtual_key > 255)
-    return 0;
-  // Down keys read with the high bit set, as GetKeyState answers them.
-  return state().keys[virtual_key] ? static_cast<std::int16_t>(-128) : 0;
+bool plat_key_down(plat_key key) {
+  const auto k = static_cast<std::size_t>(key);
+  return k < std::size(state().keys) && state().keys[k];
 }
 
-void plat_message_box(plat_window* owner, const char* text, const char* caption) {
+void plat_show_cursor(bool show) {
+  headless_state& s = state();
+  s.cursor_count += show ? 1 : -1;
+  shell_call(show ? "show_cursor 1" : "show_cursor 0");
+}
+
+void plat_message_box(const char* text, const char* caption, bool owned) {
   headless::message_box_record box;
-  box.has_owner = owner != nullptr;
+  box.owned = owned;
   box.text = text ? text : "";
   box.has_caption = caption != nullptr;
   box.caption = caption ? caption : "";
   state().boxes.push_back(box);
-  state().shell_calls.push_back("message_box");
+  shell_call("message_box");
 }
 
 std::uint32_t plat_program_file_name(char* buffer, std::uint32_t size) {
@@ -204,12 +157,11 @@ std::uint32_t plat_program_file_name(char* buffer, std::uint32_t size) {
   return n;
 }
 
-// ---------------------------------------------------------------------------
-// Display
+// ---- Display
 
-plat_display_stage plat_open_display(plat_window*, plat_display_objects* objects) {
+plat_display_stage plat_open_display(plat_display_objects* objects) {
   headless_state& s = state();
-  s.shell_calls.push_back("open_display");
+  shell_call("open_display");
   const plat_display_stage stop = s.fail_stage;
   if (!objects)
     return plat_display_stage::no_device;
@@ -237,213 +189,146 @@ plat_display_stage plat_open_display(plat_window*, plat_display_objects* objects
   return plat_display_stage::ready;
 }
 
-void plat_close_display(plat_window*, plat_display_objects* objects) {
+void plat_close_display(const plat_display_objects& objects) {
   headless_state& s = state();
-  s.shell_calls.push_back("close_display");
-  if (!objects)
-    return;
-  if (objects->primary_surface) {
-    if (surface_alive(objects->primary_surface))
-      plat_release_surface(objects->primary_surface);
-    objects->primary_surface = nullptr;
-    objects->back_buffer = nullptr;
-  }
+  shell_call("close_display");
+  // The back buffer goes down with its primary.
+  if (surface_alive(objects.primary_surface))
+    plat_release_surface(objects.primary_surface);
   if (!surface_alive(s.back_buffer))
     s.back_buffer = nullptr;
-  if (objects->device) {
-    auto& d = s.displays;
-    d.erase(std::remove_if(d.begin(), d.end(), [&](const auto& p) { return p.get() == objects->device; }), d.end());
-    objects->device = nullptr;
-  }
+  auto& d = s.displays;
+  d.erase(std::remove_if(d.begin(), d.end(), [&](const auto& p) { return p.get() == objects.device; }), d.end());
 }
 
 void plat_flip_to_desktop(plat_display*) {
-  state().shell_calls.push_back("flip_to_desktop");
+  shell_call("flip_to_desktop");
 }
 
-plat_result plat_present(plat_surface* primary, plat_surface* back_buffer, const plat_rect& screen) {
-  const plat_result r = present_copy(primary, back_buffer, screen);
-  if (r != plat_ok)
+plat_result plat_present(const plat_display_objects& objects) {
+  plat_surface* primary = objects.primary_surface;
+  const plat_result r = present_copy(primary, objects.back_buffer, plat_rect{0, 0, display_width, display_height});
+  if (r != plat_result::ok)
     return r;
   headless_state& s = state();
   s.screen.resize(static_cast<std::size_t>(display_width) * display_height);
-  const std::uint32_t rows = std::min<std::uint32_t>(primary->height, display_height);
-  const std::uint32_t cols = std::min<std::uint32_t>(primary->width, display_width);
-  for (std::uint32_t y = 0; y < rows; ++y)
-    std::memcpy(s.screen.data() + static_cast<std::size_t>(y) * display_width, surface_row(primary, y), cols * 2);
+  for (std::int32_t y = 0; y < display_height; ++y)
+    std::memcpy(s.screen.data() + static_cast<std::size_t>(y) * display_width,
+                surface_row(primary, static_cast<std::uint32_t>(y)), display_width * 2);
   ++s.frames;
-  return plat_ok;
+  return plat_result::ok;
 }
 
-// ---------------------------------------------------------------------------
-// Sound effects
+// ---- Sound effects
 
-plat_sound_device* plat_create_sound_device() {
+plat_sound_stage plat_open_sound() {
   headless_state& s = state();
-  s.shell_calls.push_back("create_sound_device");
-  if (s.sound_creation_fails)
-    return nullptr;
-  s.sound_devices.push_back(std::make_unique<plat_sound_device>());
-  return s.sound_devices.back().get();
+  shell_call("open_sound");
+  if (s.sound_fails == plat_sound_stage::no_device)
+    return plat_sound_stage::no_device;
+  s.sound_open = true;
+  return s.sound_fails;
 }
 
-bool plat_set_sound_cooperation(plat_sound_device* device, plat_window*) {
+void plat_close_sound() {
+  shell_call("close_sound");
+  state().sound_open = false;
+}
+
+plat_wave_stage plat_load_sound(const char* file_name, plat_sound** sound) {
   headless_state& s = state();
-  s.shell_calls.push_back("sound_cooperation");
-  if (!device || s.sound_cooperation_fails)
-    return false;
-  device->cooperative = true;
-  return true;
-}
-
-void plat_release_sound_device(plat_sound_device* device) {
-  headless_state& s = state();
-  s.shell_calls.push_back("release_sound_device");
-  auto& d = s.sound_devices;
-  d.erase(std::remove_if(d.begin(), d.end(), [&](const auto& p) { return p.get() == device; }), d.end());
-}
-
-plat_sound_buffer* plat_create_sound_buffer(plat_sound_device* device, const plat_wave_format& format,
-                                            std::uint32_t bytes) {
-  headless_state& s = state();
-  bool known = false;
-  for (const auto& d : s.sound_devices)
-    known = known || d.get() == device;
-  if (!known || bytes == 0 || bytes > max_sound_buffer_bytes)
-    return nullptr;
-  s.buffers.push_back(std::make_unique<plat_sound_buffer>());
-  plat_sound_buffer* b = s.buffers.back().get();
-  b->number = static_cast<int>(s.buffers.size());
-  b->format = format;
-  b->data.assign(bytes, 0);
-  record_sound(headless::sound_action::create, b, bytes);
-  return b;
-}
-
-plat_result plat_lock_sound_buffer(plat_sound_buffer* buffer, std::uint32_t offset, std::uint32_t bytes, void** first,
-                                   std::uint32_t* first_bytes, void** second, std::uint32_t* second_bytes) {
-  plat_sound_buffer* b = live_buffer(buffer);
-  if (!b || !first || !first_bytes)
-    return plat_failed;
-  if (state().lose_next_lock) {
-    state().lose_next_lock = false;
-    b->lost = true;
+  wave_format format;
+  std::vector<std::uint8_t> bytes;
+  const plat_wave_stage stage = read_wave_file(file_name, &format, &bytes);
+  if (stage != plat_wave_stage::ready)
+    return stage;
+  if (!s.sound_open || bytes.empty() || bytes.size() > max_sound_bytes || !sound)
+    return plat_wave_stage::no_buffer;
+  s.sounds.push_back(std::make_unique<plat_sound>());
+  plat_sound* made = s.sounds.back().get();
+  made->number = static_cast<int>(s.sounds.size());
+  made->file = file_name;
+  made->format = {format.format_tag,  format.channels,       format.samples_per_second, format.average_bytes_per_second,
+                  format.block_align, format.bits_per_sample};
+  *sound = made;
+  if (s.fail_next_fill) {
+    s.fail_next_fill = false;
+    made->data.assign(bytes.size(), 0);
+    record_sound(headless::sound_action::load, made);
+    return plat_wave_stage::unfilled;
   }
-  if (b->lost)
-    return plat_buffer_lost;
-  const auto size = static_cast<std::uint32_t>(b->data.size());
-  if (offset >= size || bytes == 0 || bytes > size)
-    return plat_failed;
-  const std::uint32_t head = std::min(bytes, size - offset);
-  *first = b->data.data() + offset;
-  *first_bytes = head;
-  if (second)
-    *second = head < bytes ? b->data.data() : nullptr;
-  if (second_bytes)
-    *second_bytes = bytes - head;
-  if (head < bytes && (!second || !second_bytes))
-    return plat_failed;
-  return plat_ok;
+  made->data = std::move(bytes);
+  record_sound(headless::sound_action::load, made);
+  return plat_wave_stage::ready;
 }
 
-plat_result plat_unlock_sound_buffer(plat_sound_buffer* buffer, void*, std::uint32_t first_bytes, void*,
-                                     std::uint32_t second_bytes) {
-  plat_sound_buffer* b = live_buffer(buffer);
-  if (!b)
-    return plat_failed;
-  record_sound(headless::sound_action::fill, b, first_bytes + second_bytes);
-  return plat_ok;
+void plat_play_sound(plat_sound* sound) {
+  if (plat_sound* s = live_sound(sound))
+    record_sound(headless::sound_action::play, s);
 }
 
-plat_result plat_restore_sound_buffer(plat_sound_buffer* buffer) {
-  plat_sound_buffer* b = live_buffer(buffer);
-  if (!b)
-    return plat_failed;
-  b->lost = false;
-  return plat_ok;
-}
-
-void plat_stop_sound(plat_sound_buffer* buffer) {
-  if (plat_sound_buffer* b = live_buffer(buffer))
-    record_sound(headless::sound_action::stop, b, 0);
-}
-
-void plat_set_sound_position(plat_sound_buffer* buffer, std::uint32_t position) {
-  if (plat_sound_buffer* b = live_buffer(buffer))
-    record_sound(headless::sound_action::set_position, b, position);
-}
-
-void plat_play_sound(plat_sound_buffer* buffer) {
-  if (plat_sound_buffer* b = live_buffer(buffer))
-    record_sound(headless::sound_action::play, b, 0);
-}
-
-void plat_release_sound_buffer(plat_sound_buffer* buffer) {
-  if (plat_sound_buffer* b = live_buffer(buffer)) {
-    record_sound(headless::sound_action::release, b, 0);
+void plat_release_sound(plat_sound* sound) {
+  if (plat_sound* s = live_sound(sound)) {
+    record_sound(headless::sound_action::release, s);
     // Kept (marked) rather than freed, so that a test can still read what
-    // was written; any later use of it is ignored.
-    b->released = true;
+    // was loaded; any later use of it is ignored.
+    s->released = true;
   }
 }
 
-// ---------------------------------------------------------------------------
-// Music: the recording sequencer behind the MCI interpreter
+// ---- Tunes
 
-std::uint32_t plat_send_music_command(const char* command, char* reply, std::uint32_t reply_size, plat_window* notify) {
-  state().music_commands.push_back(command ? command : "");
-  return mci_execute(command, reply, reply_size, notify);
-}
-
-bool sequencer_open(const char* path) {
-  std::FILE* f = std::fopen(path, "rb");
-  if (!f)
+bool plat_open_tune(const char* path) {
+  headless_state& s = state();
+  if (!path || std::strlen(path) > max_tune_path_bytes)
     return false;
-  std::fclose(f);
-  state().tune = tune_state{path, false, false};
+  s.tune_calls.push_back(std::string("open ") + path);
+  // A file that cannot be opened leaves no tune open: plays are silent.
+  std::string name;
+  std::FILE* f = sjis_path(path, &name) ? std::fopen(name.c_str(), "rb") : nullptr;
+  if (f) {
+    std::fclose(f);
+    s.tune = path;
+  } else {
+    s.tune.clear();
+  }
+  s.tune_playing = false;
   return true;
 }
 
-void sequencer_seek_start() {
-  tune_state& t = state().tune;
-  t.playing = false;
-  t.at_end = false;
+void plat_play_tune() {
+  headless_state& s = state();
+  s.tune_calls.emplace_back("play");
+  s.tune_playing = !s.tune.empty();
 }
 
-void sequencer_play() {
-  tune_state& t = state().tune;
-  if (t.at_end) {
-    music_tune_ended();  // nothing left to play: done at once
-    return;
-  }
-  t.playing = true;
+bool plat_tune_stopped() {
+  headless_state& s = state();
+  s.tune_calls.emplace_back("status");
+  return !s.tune_playing;
 }
 
-void sequencer_stop() {
-  state().tune.playing = false;
+void plat_stop_tune() {
+  headless_state& s = state();
+  s.tune_calls.emplace_back("stop");
+  shell_call("stop_tune");
+  s.tune_playing = false;
 }
 
-void sequencer_close() {
-  state().tune = tune_state{};
+void plat_close_tune() {
+  headless_state& s = state();
+  s.tune_calls.emplace_back("close");
+  shell_call("close_tune");
+  s.tune.clear();
+  s.tune_playing = false;
 }
 
-bool sequencer_playing() {
-  return state().tune.playing;
-}
-
-void music_post_notify(plat_window* window, std::uint32_t code) {
-  if (window_alive(window))
-    state().queue.push_back({plat_message_kind::music_notify, window, code});
-}
-
-// ---------------------------------------------------------------------------
-// Test controls
+// ---- Test controls
 
 namespace headless {
 
 void reset() {
   release_all_surfaces();
-  mci_reset();
   state() = headless_state{};
 }
 
@@ -457,40 +342,34 @@ std::uint32_t tick() {
   return state().tick;
 }
 
-void set_key(int virtual_key, bool down) {
-  if (virtual_key >= 0 && virtual_key <= 255)
-    state().keys[virtual_key] = down;
-}
-
-void post_key_down(int virtual_key) {
-  headless_state& s = state();
-  if (window_alive(s.main))
-    s.queue.push_back({plat_message_kind::key_down, s.main, static_cast<std::uint32_t>(virtual_key)});
+void set_key(plat_key key, bool down) {
+  const auto k = static_cast<std::size_t>(key);
+  if (k < std::size(state().keys))
+    state().keys[k] = down;
 }
 
 void post_close() {
-  plat_post_close(state().main);
+  headless_state& s = state();
+  if (s.window_open)
+    s.queue.push_back(plat_event::close_requested);
 }
 
 void fail_display_at(plat_display_stage stage) {
   state().fail_stage = stage;
 }
-
-void fail_sound_device(bool creation_fails, bool cooperation_fails) {
-  state().sound_creation_fails = creation_fails;
-  state().sound_cooperation_fails = cooperation_fails;
+void fail_sound(plat_sound_stage stage) {
+  state().sound_fails = stage;
 }
-
+void fail_next_sound_fill() {
+  state().fail_next_fill = true;
+}
 void lose_surfaces() {
   lose_all_surfaces();
-}
-void still_drawing_locks(int count) {
-  pending_blit_answers = count;
 }
 std::size_t live_surface_count() {
   return live_surfaces.size();
 }
-void fail_window_creation(bool fails) {
+void fail_window(bool fails) {
   state().window_fails = fails;
 }
 
@@ -525,41 +404,44 @@ const std::vector<sound_record>& sound_records() {
   return state().sound_records;
 }
 
-int buffer_number(const plat_sound_buffer* buffer) {
-  for (const auto& b : state().buffers)
-    if (b.get() == buffer)
-      return b->number;
+int sound_number(const plat_sound* sound) {
+  for (const auto& s : state().sounds)
+    if (s.get() == sound)
+      return s->number;
   return 0;
 }
 
-std::vector<std::uint8_t> buffer_contents(const plat_sound_buffer* buffer) {
-  for (const auto& b : state().buffers)
-    if (b.get() == buffer)
-      return b->data;
+sound_format sound_format_of(const plat_sound* sound) {
+  for (const auto& s : state().sounds)
+    if (s.get() == sound)
+      return s->format;
   return {};
 }
 
-void lose_next_sound_lock() {
-  state().lose_next_lock = true;
+std::vector<std::uint8_t> sound_contents(const plat_sound* sound) {
+  for (const auto& s : state().sounds)
+    if (s.get() == sound)
+      return s->data;
+  return {};
 }
 
-const std::vector<std::string>& music_commands() {
-  return state().music_commands;
+const std::vector<std::string>& tune_calls() {
+  return state().tune_calls;
 }
 std::string open_tune() {
-  return state().tune.path;
+  return state().tune;
 }
 bool tune_playing() {
-  return state().tune.playing;
+  return state().tune_playing;
 }
 
 void end_tune() {
-  tune_state& t = state().tune;
-  if (!t.playing)
+  headless_state& s = state();
+  if (!s.tune_playing)
     return;
-  t.playing = false;
-  t.at_end = true;
-  music_tune_ended();
+  s.tune_playing = false;
+  if (s.window_open)
+    s.queue.push_back(plat_event::tune_ended);
 }
 
 void set_program_file_name(const std::string& path) {
@@ -570,7 +452,7 @@ bool cursor_shown() {
   return state().cursor_count >= 0;
 }
 bool window_exists() {
-  return window_alive(state().main);
+  return state().window_open;
 }
 const std::vector<std::string>& shell_calls() {
   return state().shell_calls;

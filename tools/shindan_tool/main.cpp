@@ -6,9 +6,12 @@
 
 int main(int argc, char** argv) {
   if (argc >= 2) {
-    if (std::strcmp(argv[1], "bmp") == 0) return shindan::tool_bmp(argc - 2, argv + 2);
-    if (std::strcmp(argv[1], "wav") == 0) return shindan::tool_wav(argc - 2, argv + 2);
-    if (std::strcmp(argv[1], "replay") == 0) return shindan::tool_replay(argc - 2, argv + 2);
+    if (std::strcmp(argv[1], "bmp") == 0)
+      return shindan::tool_bmp(argc - 2, argv + 2);
+    if (std::strcmp(argv[1], "wav") == 0)
+      return shindan::tool_wav(argc - 2, argv + 2);
+    if (std::strcmp(argv[1], "replay") == 0)
+      return shindan::tool_replay(argc - 2, argv + 2);
   }
   std::fprintf(stderr,
                "usage: shindan-tool bmp FILE [--555]\n"

@@ -24,79 +24,29 @@ namespace shindan {
 
 namespace {
 
-// Every value the game starts a run with. A process that replays more than
-// once must not carry one run's state into the next.
-void restore_game_start_state() {
-  assets_loaded = 0;
-  game_initialised = 0;
-  title_active = question_active = analysis_active = 0;
-  title_step = analysis_step = 0;
-  shift_mode = 0;
-  round_number = 0;
-  first_test = 1;
-  pool_refilled = 0;
-  scene_fade = 0.0f;
-  scene_waiting = 0;
-  qdisp_active = question_shown = 0;
-  question_number = answer_cursor = 0;
-  std::memset(frame_time_text, 0, sizeof frame_time_text);
-
-  std::memset(trait_scores, 0, sizeof trait_scores);
-  std::memset(trait_labels, 0, sizeof trait_labels);
-  std::memset(result_text, 0, sizeof result_text);
-
-  title_zoom_frame = 0;
-  title_zoom_scale_x = title_zoom_scale_y = 0.0f;
-  title_space_latch = shift_latch = enter_latch = key_up;
-
-  std::memset(asked_questions, 0, sizeof asked_questions);
-  question_picture = 0;
-  need_new_question = 1;
-  answer_active = collect_active = end_sound_pending = 0;
-  drawn_index = 0;
-  up_latch = down_latch = confirm_latch = key_up;
-  background_frame = background_reverse = 0;
-  qdisp_frame = cursor_frame = collect_frame = 0;
-  background_timer = qdisp_timer = cursor_timer = collect_timer = 0.0f;
-
-  shown_set = 0;
-  gauge_value = 0;
-  gauge_timer = 0.0f;
-  mask_frame = mask_row = 0;
-  mask_timer = 0.0f;
-  band_frame = 0;
-  analysis_space_latch = key_up;
-
-  rand_state = 1;
-  last_tick = 0;
-  frame_seconds = 0.0f;
-  fade_elapsed = wait_elapsed = 0.0f;
-  music_playing = 0;
-}
-
 std::string utf8(const std::string& sjis) {
   return sjis_to_utf8(sjis.data(), sjis.size());
 }
 
-// Which sound slot a recorded buffer belongs to; buffers are numbered as the
-// platform creates them, and only the first frame's loading creates any.
-int slot_of_buffer(replay_session* session, int buffer) {
-  if (session->buffer_slots.empty()) {
+// Which sound slot a recorded sound belongs to; sounds are numbered as the
+// platform makes them, and only the first frame's loading makes any.
+int slot_of_sound(replay_session* session, int sound) {
+  if (session->sound_slots.empty()) {
     for (int slot = 0; slot < sound_slot_count; ++slot) {
-      if (sounds[slot] == nullptr)
+      if (audio.sounds[slot] == nullptr)
         continue;
-      const int number = headless::buffer_number(sounds[slot]);
+      const int number = headless::sound_number(audio.sounds[slot]);
       if (number <= 0)
         continue;
-      if (static_cast<std::size_t>(number) >= session->buffer_slots.size()) {
-        session->buffer_slots.resize(static_cast<std::size_t>(number) + 1, -1);
+      if (static_cast<std::size_t>(number) >= session->sound_slots.size()) {
+        session->sound_slots.resize(static_cast<std::size_t>(number) + 1, -1);
       }
-      session->buffer_slots[static_cast<std::size_t>(number)] = slot;
+      session->sound_slots[static_cast<std::size_t>(number)] = slot;
     }
   }
-  if (buffer < 0 || static_cast<std::size_t>(buffer) >= session->buffer_slots.size())
+  if (sound < 0 || static_cast<std::size_t>(sound) >= session->sound_slots.size())
     return -1;
-  return session->buffer_slots[static_cast<std::size_t>(buffer)];
+  return session->sound_slots[static_cast<std::size_t>(sound)];
 }
 
 const char* sound_file_of_slot(int slot) {
@@ -113,11 +63,11 @@ const char* sound_file_of_slot(int slot) {
 void collect_events(replay_session* session) {
   const auto& boxes = headless::message_boxes();
   const auto& records = headless::sound_records();
-  const auto& commands = headless::music_commands();
+  const auto& calls = headless::tune_calls();
   if (!session->options.log) {
     session->boxes_seen = boxes.size();
     session->sounds_seen = records.size();
-    session->commands_seen = commands.size();
+    session->tune_calls_seen = calls.size();
     return;
   }
   const std::string stamp = "frame " + std::to_string(session->frames) + ": ";
@@ -130,11 +80,11 @@ void collect_events(replay_session* session) {
     const headless::sound_record& record = records[session->sounds_seen];
     if (record.action != headless::sound_action::play)
       continue;
-    const int slot = slot_of_buffer(session, record.buffer);
+    const int slot = slot_of_sound(session, record.sound);
     session->log += stamp + "sound " + std::to_string(slot) + " " + sound_file_of_slot(slot) + "\n";
   }
-  for (; session->commands_seen < commands.size(); ++session->commands_seen) {
-    session->log += stamp + "mci " + commands[session->commands_seen] + "\n";
+  for (; session->tune_calls_seen < calls.size(); ++session->tune_calls_seen) {
+    session->log += stamp + "tune " + calls[session->tune_calls_seen] + "\n";
   }
 }
 
@@ -163,7 +113,7 @@ bool replay_start(replay_session* session, const replay_options& options) {
   headless::reset();
   headless::use_555(options.five_five_five);
   headless::set_tick(0);
-  restore_game_start_state();
+  reset_program_state();
   const start_result started = start_program();
   collect_events(session);
   session->running = started == start_result::quit;
@@ -190,10 +140,13 @@ bool replay_frame(replay_session* session) {
   }
 }
 
-void replay_key(replay_session* session, int virtual_key, bool down) {
-  headless::set_key(virtual_key, down);
-  if (virtual_key == vk_escape && down && session->running)
-    headless::post_key_down(vk_escape);
+void replay_key(replay_session*, plat_key key, bool down) {
+  headless::set_key(key, down);
+}
+
+void replay_escape(replay_session* session) {
+  if (session->running)
+    headless::post_close();
 }
 
 void replay_finish(replay_session* session) {
@@ -202,7 +155,7 @@ void replay_finish(replay_session* session) {
   const bool logging = session->options.log;
   session->options.log = false;
   headless::post_close();
-  // The close tears down and destroys the window; its quit message follows.
+  // The close tears the program down and ends the loop.
   for (int turns = 0; turns < 16; ++turns) {
     const loop_turn turn = run_loop_turn();
     collect_events(session);
@@ -219,11 +172,11 @@ std::string replay_summary(const replay_session& session) {
     text += set == 0 ? "normal:" : "shift:";
     for (int t = 0; t < trait_count; ++t) {
       text += ' ';
-      text += std::to_string(trait_scores[t][set]);
+      text += std::to_string(scoring.trait_scores[t][set]);
     }
     text += "\n";
   }
-  text += "round: " + std::to_string(round_number) + "\n";
+  text += "round: " + std::to_string(scenes.round_number) + "\n";
   return text;
 }
 
@@ -290,11 +243,16 @@ enum class command_kind : std::uint8_t {
   shot
 };
 
+struct script_key {
+  plat_key key = plat_key::space;
+  bool escape = false;
+};
+
 struct script_command {
   int line = 0;
   command_kind kind = command_kind::frames;
   long long number = 0;  // frames, ms, step
-  int key = 0;
+  script_key key;
   long long max = 10000;
   std::string file;
 };
@@ -311,12 +269,13 @@ bool parse_number(const std::string& word, long long low, long long high, long l
   return true;
 }
 
-bool parse_key(const std::string& word, int* key) {
+bool parse_key(const std::string& word, script_key* key) {
   static const struct {
     const char* name;
-    int key;
-  } keys[] = {{"space", vk_space}, {"shift", vk_shift}, {"enter", vk_enter},
-              {"up", vk_up},       {"down", vk_down},   {"esc", vk_escape}};
+    script_key key;
+  } keys[] = {{"space", {plat_key::space, false}}, {"shift", {plat_key::shift, false}},
+              {"enter", {plat_key::enter, false}}, {"up", {plat_key::up, false}},
+              {"down", {plat_key::down, false}},   {"esc", {plat_key::enter, true}}};
   for (const auto& k : keys) {
     if (word == k.name) {
       *key = k.key;
@@ -324,6 +283,14 @@ bool parse_key(const std::string& word, int* key) {
     }
   }
   return false;
+}
+
+// Esc is no key the game polls: pressing it asks the program to close.
+void press(replay_session* session, const script_key& key, bool down) {
+  if (!key.escape)
+    replay_key(session, key.key, down);
+  else if (down)
+    replay_escape(session);
 }
 
 // Reads one line's words into a command; on failure says why.
@@ -388,11 +355,11 @@ bool parse_line(const std::vector<std::string>& w, script_command* c, std::strin
 bool until_reached(const script_command& c) {
   switch (c.kind) {
     case command_kind::until_title:
-      return title_active == 1 && title_step == c.number;
+      return scenes.title_active == 1 && scenes.title_step == c.number;
     case command_kind::until_answering:
-      return question_active == 1 && answer_active == 1;
+      return scenes.question_active == 1 && questions.answer_active == 1;
     case command_kind::until_analysis:
-      return analysis_active == 1 && analysis_step == c.number;
+      return scenes.analysis_active == 1 && scenes.analysis_step == c.number;
     default:
       return true;
   }
@@ -450,15 +417,15 @@ replay_result run_replay_script(const std::string& script, const replay_options&
         }
         break;
       case command_kind::down:
-        replay_key(&session, c.key, true);
+        press(&session, c.key, true);
         break;
       case command_kind::up:
-        replay_key(&session, c.key, false);
+        press(&session, c.key, false);
         break;
       case command_kind::tap:
-        replay_key(&session, c.key, true);
+        press(&session, c.key, true);
         if (replay_frame(&session)) {
-          replay_key(&session, c.key, false);
+          press(&session, c.key, false);
           replay_frame(&session);
         }
         break;

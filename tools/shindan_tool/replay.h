@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
+
 namespace shindan {
 
 struct replay_options {
   std::uint32_t frame_ms = 16;  // the clock advances this much before each frame
   bool five_five_five = false;  // 5-5-5 display instead of 5-6-5
-  bool log = false;             // record sounds, MCI strings and message boxes
+  bool log = false;             // record sounds, tune calls and message boxes
 };
 
 // A replay in progress. Plain record; the functions below drive it.
@@ -22,9 +24,9 @@ struct replay_session {
   bool running = false;      // started and not yet quit
   bool quit = false;         // the program's loop has ended
   std::string log;           // with options.log: one line per event
-  std::size_t sounds_seen = 0, commands_seen = 0, boxes_seen = 0;
-  // Sound buffer number (from the headless recordings) to sound slot.
-  std::vector<int> buffer_slots;
+  std::size_t sounds_seen = 0, tune_calls_seen = 0, boxes_seen = 0;
+  // Sound number (from the headless recordings) to sound slot.
+  std::vector<int> sound_slots;
 };
 
 // Puts platform and game back to their state at program start and starts the
@@ -33,8 +35,10 @@ bool replay_start(replay_session* session, const replay_options& options);
 // Advances the clock and runs loop turns until one frame has run; messages
 // waiting before it are handled first. False once the program has quit.
 bool replay_frame(replay_session* session);
-// Key state as the platform reports it; Esc also queues its key-down message.
-void replay_key(replay_session* session, int virtual_key, bool down);
+// Key state as the platform reports it.
+void replay_key(replay_session* session, plat_key key, bool down);
+// Esc: asks the program to close, handled before the next frame.
+void replay_escape(replay_session* session);
 // Closes the program if it still runs, without adding to the log.
 void replay_finish(replay_session* session);
 

@@ -17,14 +17,14 @@ int tool_wav(int argc, char** argv) {
     return 2;
   }
   headless::reset();
-  sound_device = plat_create_sound_device();
-  plat_sound_buffer* buffer = nullptr;
-  const bool loaded = load_sound(&buffer, argv[0]);
-  if (buffer != nullptr)
-    plat_release_sound_buffer(buffer);
-  if (sound_device != nullptr)
-    plat_release_sound_device(sound_device);
-  sound_device = nullptr;
+  plat_open_sound();
+  plat_sound* sound = nullptr;
+  const bool loaded = load_sound(&sound, argv[0]);
+  const headless::sound_format format = headless::sound_format_of(sound);
+  const auto bytes = static_cast<unsigned>(headless::sound_contents(sound).size());
+  if (sound != nullptr)
+    plat_release_sound(sound);
+  plat_close_sound();
 
   if (!loaded) {
     const auto& boxes = headless::message_boxes();
@@ -35,10 +35,9 @@ int tool_wav(int argc, char** argv) {
     }
     return 1;
   }
-  std::printf("tag %u channels %u rate %u bits %u bytes %u\n", static_cast<unsigned>(loaded_wave_format.format_tag),
-              static_cast<unsigned>(loaded_wave_format.channels),
-              static_cast<unsigned>(loaded_wave_format.samples_per_second),
-              static_cast<unsigned>(loaded_wave_format.bits_per_sample), static_cast<unsigned>(loaded_wave_bytes));
+  std::printf("tag %u channels %u rate %u bits %u bytes %u\n", static_cast<unsigned>(format.format_tag),
+              static_cast<unsigned>(format.channels), static_cast<unsigned>(format.samples_per_second),
+              static_cast<unsigned>(format.bits_per_sample), bytes);
   return 0;
 }
 
