@@ -1,9 +1,7 @@
 // Tunes through the MCI sequencer, driven by command strings. The end of a
 // play comes back to the main window as a notification, which the window
 // procedure turns into the game's tune_ended.
-#include <algorithm>
-#include <cstring>
-#include <vector>
+#include <string>
 
 #include "platform/win32/tune_commands.h"
 #include "platform/win32/win32.h"
@@ -14,50 +12,39 @@ namespace {
 
 // Commands carry the program's directory, which is Shift-JIS like every text
 // of the program; the wide MCI function takes it converted, so a Japanese
-// path works on any Windows. The reply comes back in Shift-JIS.
-void send(tune_command command, const char* path = nullptr, char* reply = nullptr, std::size_t reply_size = 0,
-          HWND notify = nullptr) {
+// path works on any Windows. reply, when given, holds reply_size characters.
+// false when the command could not be built, so nothing was sent.
+bool send(tune_command command, const char* path = nullptr, HWND notify = nullptr, wchar_t* reply = nullptr,
+          UINT reply_size = 0) {
   char text[tune_command_bytes];
   if (!build_tune_command(command, path, text))
-    return;
+    return false;
   const std::wstring wide_command = wide_from_sjis(text);
-  std::vector<wchar_t> wide_reply;
-  if (reply != nullptr && reply_size > 0) {
-    wide_reply.assign(reply_size, L'\0');
-    reply[0] = '\0';
-  }
-  mciSendStringW(wide_command.c_str(), wide_reply.empty() ? nullptr : wide_reply.data(),
-                 static_cast<UINT>(wide_reply.size()), notify);
-  if (!wide_reply.empty()) {
-    wide_reply.back() = L'\0';
-    const std::string bytes = sjis_from_wide(wide_reply.data());
-    const std::size_t count = std::min<std::size_t>(bytes.size(), reply_size - 1);
-    std::memcpy(reply, bytes.data(), count);
-    reply[count] = '\0';
-  }
+  mciSendStringW(wide_command.c_str(), reply, reply_size, notify);
+  return true;
 }
 
 }  // namespace
 
 bool plat_open_tune(const char* path) {
-  char text[tune_command_bytes];
-  // A path too long for the command would open some other, cut-off name.
-  if (!build_tune_command(tune_command::open, path, text))
-    return false;
-  send(tune_command::open, path);
-  return true;
+  // A path too long for the command is refused rather than cut off, which
+  // would open some other file name.
+  return send(tune_command::open, path);
 }
 
 void plat_play_tune() {
   send(tune_command::seek_to_start);
-  send(tune_command::play_notify, nullptr, nullptr, 0, main_window);
+  send(tune_command::play_notify, nullptr, main_window);
 }
 
 bool plat_tune_stopped() {
-  char status[tune_status_bytes] = {};
-  send(tune_command::status_mode, nullptr, status, sizeof status);
+  wchar_t reply[tune_status_bytes] = {};
+  send(tune_command::status_mode, nullptr, nullptr, reply, tune_status_bytes);
+  reply[tune_status_bytes - 1] = L'\0';
+  // The reply comes back in Shift-JIS like every text of the program;
   // "stopped" is the mode word of a tune that played to its end.
-  return status[0] == 's' && status[1] == 't';
+  const std::string status = sjis_from_wide(reply);
+  return status.size() >= 2 && status[0] == 's' && status[1] == 't';
 }
 
 void plat_stop_tune() {
