@@ -3,6 +3,11 @@
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
+# Warnings are errors in the test builds only; a player's build never stops
+# on a warning from a compiler we have not tried.
+WERROR ?= OFF
+# Any test without a time limit of its own gets this one.
+TEST_TIMEOUT ?= 600
 
 .PHONY: deps build play test test-normal test-asan windows clean
 
@@ -10,19 +15,22 @@ deps:
 	@scripts/install-deps
 
 build: deps
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHINDAN_WERROR=$(WERROR)
 	cmake --build $(BUILD) -j $(JOBS)
 
 play: build
 	cd $(BUILD)/game && ./shindan
 
+test-normal test-asan: WERROR = ON
+
 test-normal: build
-	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout $(TEST_TIMEOUT)
 
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSHINDAN_SANITIZE=ON -DSHINDAN_DESKTOP=OFF
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSHINDAN_SANITIZE=ON -DSHINDAN_DESKTOP=ON \
+	  -DSHINDAN_WERROR=$(WERROR)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) --timeout $(TEST_TIMEOUT)
 
 test: test-normal test-asan
 
