@@ -138,10 +138,10 @@ void show_question() {
   only_scene(0, 1, 0);
   scenes.question_number = 3;
   scenes.question_shown = 1;
-  need_new_question = 0;
-  question_picture = question_slot_base + 7;
+  questions.need_new_question = 0;
+  questions.question_picture = picture_q001 + 7;
   scenes.qdisp_active = 0;
-  background_timer = 0.0f;
+  questions.background_timer = 0.0f;
 }
 
 // Waiting for an answer: background, both cursors and the question.
@@ -151,7 +151,7 @@ void BM_answering_frame(benchmark::State& state) {
     questions.answer_active = 1;
     questions.collect_active = 0;
     scenes.answer_cursor = 1;
-    cursor_timer = 0.0f;
+    questions.cursor_timer = 0.0f;
   });
 }
 
@@ -161,14 +161,14 @@ void BM_flash_frame(benchmark::State& state) {
     show_question();
     questions.answer_active = 0;
     questions.collect_active = 1;
-    collect_frame = 8;
-    collect_timer = 0.0f;
+    questions.collect_frame = 8;
+    questions.collect_timer = 0.0f;
   });
 }
 
 void full_gauges() {
   for (int t = 0; t < trait_count; ++t)
-    trait_scores[t][0] = static_cast<std::int8_t>(t % 2 == 0 ? 100 : -100);
+    scoring.trait_scores[t][0] = static_cast<std::int8_t>(t % 2 == 0 ? 100 : -100);
   only_scene(0, 0, 1);
   scenes.shift_mode = 0;
 }
@@ -186,9 +186,9 @@ void BM_closing_wipe_frame(benchmark::State& state) {
   time_frames(state, [] {
     full_gauges();
     scenes.analysis_step = 22;
-    mask_frame = 4;
-    mask_row = 5;
-    mask_timer = 0.0f;
+    analysis.mask_frame = 4;
+    analysis.mask_row = 5;
+    analysis.mask_timer = 0.0f;
   });
 }
 
