@@ -265,7 +265,7 @@ def expect_screen(display, env, reference, what, seconds, keep, threshold=0.002,
     except Failure:
         raise Failure("%s: the screen never matched the replay (best: %.1f%% of pixels differ)"
                       % (what, best[0] * 100))
-    log("  %s matches the replay (%.2f%% of pixels differ)" % (what, best[0] * 100))
+    log("  %s matches the replay (%d of %d pixels differ)" % (what, round(best[0] * WIDTH * HEIGHT), WIDTH * HEIGHT))
 
 
 def question_shown(display, env, pictures, keep=None):
