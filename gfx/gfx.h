@@ -32,7 +32,7 @@ struct image_slot {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   std::int32_t pitch = 0;
-  std::uint32_t colour_key = 0;  // GDI colour 0x00BBGGRR
+  std::uint32_t colour_key = 0;  // colour 0x00BBGGRR
 };
 extern image_slot images[image_slot_count];
 

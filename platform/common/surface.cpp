@@ -134,10 +134,6 @@ std::uint16_t colour_to_pixel(pixel_layout layout, std::uint32_t colour) {
   return static_cast<std::uint16_t>(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
 }
 
-pixel_layout display_layout(const plat_display* device) {
-  return device != nullptr ? device->layout : pixel_layout::rgb565;
-}
-
 plat_surface* create_surface(pixel_layout layout, std::uint32_t width, std::uint32_t height) {
   if (width == 0 || height == 0)
     return nullptr;
@@ -335,9 +331,8 @@ plat_result plat_copy_keyed(plat_surface* target, std::int32_t x, std::int32_t y
   std::vector<std::uint16_t> own;
   if (source == target)
     own = snapshot(source, clipped);
-  // A key wider than a pixel matches no pixel: everything is copied.
-  const bool keyed = source->has_colour_key && source->colour_key <= 0xFFFFu;
-  const auto key = static_cast<std::uint16_t>(source->colour_key);
+  const bool keyed = source->has_colour_key;
+  const std::uint16_t key = source->colour_key;
   // Rows advance by their strides; the gauges draw hundreds of two-pixel-wide
   // regions a frame, so the per-row work is kept to the copy itself.
   const std::uint16_t* from = own.empty() ? surface_row(source, static_cast<std::uint32_t>(st)) + sl : own.data();
@@ -388,7 +383,7 @@ plat_result plat_copy_keyed_stretched(plat_surface* target, const plat_rect& dst
   if (source == target)
     own = snapshot(source, src_rect);
   const bool keyed = source->has_colour_key;
-  const std::uint32_t key = source->colour_key;
+  const std::uint16_t key = source->colour_key;
   // Nearest pixel: each target pixel takes the source pixel under its centre.
   std::vector<std::int64_t> column(static_cast<std::size_t>(dw));
   for (std::int64_t i = 0; i < dw; ++i)

@@ -27,7 +27,7 @@ struct plat_surface {
   std::int32_t pitch = 0;             // bytes per row, a multiple of 4
   std::vector<std::uint16_t> memory;  // (pitch / 2) * height pixels
   bool has_colour_key = false;
-  std::uint32_t colour_key = 0;  // raw pixel value
+  std::uint16_t colour_key = 0;  // raw pixel value
   bool locked = false;
   bool lost = false;
   bool primary = false;
@@ -60,7 +60,5 @@ inline std::uint16_t* surface_row(plat_surface* surface, std::uint32_t y) {
 
 // The copy plat_present makes: screen of back_buffer onto the primary.
 plat_result present_copy(plat_surface* primary, plat_surface* back_buffer, const plat_rect& screen);
-// The display's pixel layout (5-6-5 when there is no device).
-pixel_layout display_layout(const plat_display* device);
 
 }  // namespace shindan

@@ -1,5 +1,5 @@
 // shindan-tool wav FILE: loads a WAV file exactly as the game's first frame
-// would and prints the format the sound buffer was made with, or the message
+// would and prints the format the sound was made with, or the message
 // the player would have seen (the game's texts are Shift-JIS; a terminal
 // wants UTF-8).
 #include <cstdio>
@@ -29,7 +29,7 @@ int tool_wav(int argc, char** argv) {
   if (!loaded) {
     const auto& boxes = headless::message_boxes();
     if (boxes.empty()) {
-      std::fprintf(stderr, "the sound buffer could not be filled\n");
+      std::fprintf(stderr, "the sound could not be filled\n");
     } else {
       std::fprintf(stderr, "%s\n", sjis_to_utf8(boxes.back().text.data(), boxes.back().text.size()).c_str());
     }
