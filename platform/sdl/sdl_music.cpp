@@ -65,8 +65,13 @@ void loader_main() {
     {
       std::unique_lock<std::mutex> hold(loader.lock);
       loader.wake.wait(hold, [] { return loader.quit || !loader.jobs.empty(); });
-      if (loader.jobs.empty())
-        return;  // quit, with nothing left to do
+      if (loader.jobs.empty()) {
+        // Quit, with nothing left to do. SDL keeps its error text per
+        // thread and frees it by itself only for threads it started.
+        hold.unlock();
+        SDL_TLSCleanup();
+        return;
+      }
       job = std::move(loader.jobs.front());
       loader.jobs.pop_front();
     }
