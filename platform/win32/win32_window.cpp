@@ -24,9 +24,14 @@ constexpr int event_capacity = 8;
 plat_event waiting_events[event_capacity] = {};
 int waiting_count = 0;
 
+// A message box's own loop dispatches to the window as well, and the game
+// hears of that only at its next poll; should ends of tunes pile up meanwhile,
+// a close request still gets through.
 void hear(plat_event event) {
   if (waiting_count < event_capacity)
     waiting_events[waiting_count++] = event;
+  else if (event == plat_event::close_requested)
+    waiting_events[event_capacity - 1] = event;
 }
 
 bool take_heard(plat_event* event) {
