@@ -34,6 +34,12 @@ bool take_tune_event(const SDL_Event& event);
 // Full screen at the desktop's size, or a resizable window.
 void set_window_fullscreen(bool fullscreen);
 
+// Gamepads: one coming or going, whether any holds a button that stands for
+// the key, and letting go of them all when the window closes.
+void take_pad_event(const SDL_Event& event);
+bool any_pad_key_down(plat_key key);
+void close_pads();
+
 // The soundfont SDL2_mixer is to play tunes with: SDL_SOUNDFONTS when set,
 // else the first General-MIDI font of the system; "" when there is none.
 const char* choose_soundfont();

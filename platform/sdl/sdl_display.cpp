@@ -3,14 +3,21 @@
 // bars around it and sharp pixels. The back buffer and the primary are the
 // common memory surfaces; presenting copies the back buffer onto the
 // primary and streams the primary, in its own 5-6-5 format, into a texture
-// that the renderer draws once per frame. The renderer waits for the
-// display's vertical blank, so frames follow the display's rate without the
-// loop ever sleeping on its own.
+// that the renderer draws once per frame.
+//
+// Frames follow the display's rate: the renderer waits for the vertical
+// blank, and where the driver ignores that wait (a virtual X server, some
+// virtual machines, vsync forced off) the present waits out the rest of the
+// display's refresh period itself, so no core spins.
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
 
 #include "platform/common/surface.h"
 #include "platform/sdl/sdl.h"
@@ -22,9 +29,16 @@ namespace {
 constexpr int picture_width = 640;
 constexpr int picture_height = 480;
 
+// The refresh rate assumed when the display does not tell its own.
+constexpr int default_refresh_rate = 60;
+
+// The window's name where no title file names it: 深層心理診断.
+constexpr char default_title[] = "\xe6\xb7\xb1\xe5\xb1\xa4\xe5\xbf\x83\xe7\x90\x86\xe8\xa8\xba\xe6\x96\xad";
+
 struct renderer_state {
   SDL_Renderer* renderer = nullptr;
   SDL_Texture* texture = nullptr;
+  std::chrono::steady_clock::time_point last_present;
 };
 renderer_state screen;
 
@@ -64,6 +78,72 @@ SDL_Rect fitted_rect(int w, int h) {
   return r;
 }
 
+// A file of the game folder: the working directory, where the pictures
+// are, else beside the program.
+std::string game_file(const char* name) {
+  if (std::ifstream(name).good())
+    return name;
+  char* base = SDL_GetBasePath();
+  std::string path = base != nullptr ? std::string(base) + name : std::string();
+  SDL_free(base);
+  return !path.empty() && std::ifstream(path).good() ? path : std::string();
+}
+
+// The window's name: the first line of title.txt (UTF-8) when the edition
+// brings one, else the game's Japanese name.
+std::string window_title() {
+  const std::string path = game_file("title.txt");
+  std::string line;
+  if (!path.empty()) {
+    std::ifstream file(path);
+    std::getline(file, line);
+  }
+  if (line.rfind("\xef\xbb\xbf", 0) == 0)
+    line.erase(0, 3);  // a byte-order mark some editors write
+  while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+    line.pop_back();
+  return line.empty() ? std::string(default_title) : line;
+}
+
+void set_window_icon(SDL_Window* sdl) {
+  const std::string path = game_file("icon.bmp");
+  SDL_Surface* icon = path.empty() ? nullptr : SDL_LoadBMP(path.c_str());
+  if (icon == nullptr)
+    return;
+  SDL_SetWindowIcon(sdl, icon);
+  SDL_FreeSurface(icon);
+}
+
+// Gives the window the whole display it is on. The window is first laid
+// over the display as a borderless window of its size and only then marked
+// full screen: a window manager makes it full screen as asked, and an X
+// server without one, which would leave the window at its old size while
+// SDL takes it for the display's, finds it at the right size already.
+void cover_display(SDL_Window* sdl) {
+  SDL_Rect bounds;
+  if (SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(sdl)), &bounds) == 0) {
+    SDL_SetWindowBordered(sdl, SDL_FALSE);
+    SDL_SetWindowPosition(sdl, bounds.x, bounds.y);
+    SDL_SetWindowSize(sdl, bounds.w, bounds.h);
+  }
+}
+
+// Waits out what is left of the display's refresh period since the last
+// present. Where the renderer waits for the vertical blank, nothing is left.
+void pace_frame() {
+  int rate = 0;
+  SDL_DisplayMode mode;
+  if (window.sdl != nullptr && SDL_GetWindowDisplayMode(window.sdl, &mode) == 0)
+    rate = mode.refresh_rate;
+  if (rate <= 0)
+    rate = default_refresh_rate;
+  const auto period = std::chrono::nanoseconds(1000000000 / rate);
+  const auto due = screen.last_present + period;
+  if (std::chrono::steady_clock::now() < due)
+    std::this_thread::sleep_until(due);
+  screen.last_present = std::chrono::steady_clock::now();
+}
+
 void release_renderer() {
   if (screen.texture != nullptr)
     SDL_DestroyTexture(screen.texture);
@@ -77,8 +157,19 @@ void release_renderer() {
 void set_window_fullscreen(bool fullscreen) {
   if (window.sdl == nullptr || window.fullscreen == fullscreen)
     return;
-  if (SDL_SetWindowFullscreen(window.sdl, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0)
-    window.fullscreen = fullscreen;
+  if (fullscreen) {
+    cover_display(window.sdl);
+    if (SDL_SetWindowFullscreen(window.sdl, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0)
+      window.fullscreen = true;
+    return;
+  }
+  if (SDL_SetWindowFullscreen(window.sdl, 0) != 0)
+    return;
+  window.fullscreen = false;
+  const int scale = window_scale();
+  SDL_SetWindowBordered(window.sdl, SDL_TRUE);
+  SDL_SetWindowSize(window.sdl, picture_width * scale, picture_height * scale);
+  SDL_SetWindowPosition(window.sdl, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
 }
 
 plat_display_stage plat_open_display(plat_display_objects* objects) {
@@ -99,19 +190,24 @@ plat_display_stage plat_open_display(plat_display_objects* objects) {
     return plat_display_stage::no_device;
   }
 
+  // Full screen is made over the display's whole area from the start (see
+  // cover_display); a window asked for opens at exactly 640x480.
   const bool windowed = windowed_start();
-  const int scale = windowed ? 1 : window_scale();
+  SDL_Rect area{SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, picture_width, picture_height};
   Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_SHOWN;
-  if (!windowed)
-    flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-  window.sdl = SDL_CreateWindow("shindan", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, picture_width * scale,
-                                picture_height * scale, flags);
+  if (!windowed) {
+    if (SDL_GetDisplayBounds(0, &area) != 0)
+      area = SDL_Rect{SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, picture_width, picture_height};
+    flags |= SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP;
+  }
+  window.sdl = SDL_CreateWindow(window_title().c_str(), area.x, area.y, area.w, area.h, flags);
   if (window.sdl == nullptr) {
     complain("cannot open the window");
     return plat_display_stage::no_exclusive_mode;
   }
   window.fullscreen = !windowed;
   SDL_SetWindowMinimumSize(window.sdl, picture_width / 2, picture_height / 2);
+  set_window_icon(window.sdl);
 
   auto* device = new plat_display;
   device->layout = pixel_layout::rgb565;
@@ -148,6 +244,7 @@ plat_display_stage plat_open_display(plat_display_objects* objects) {
   SDL_SetRenderDrawColor(screen.renderer, 0, 0, 0, 255);
   SDL_RenderClear(screen.renderer);
   SDL_RenderPresent(screen.renderer);
+  screen.last_present = std::chrono::steady_clock::now();
   return plat_display_stage::ready;
 }
 
@@ -175,15 +272,19 @@ plat_result plat_present(const plat_display_objects& objects) {
       primary->height < static_cast<std::uint32_t>(picture_height))
     return plat_result::failed;
   SDL_UpdateTexture(screen.texture, nullptr, primary->memory.data(), primary->pitch);
+  // Fitted anew every frame to the size the renderer draws into, so that
+  // every change of the window's size is followed at once.
   int w = 0;
   int h = 0;
-  if (SDL_GetRendererOutputSize(screen.renderer, &w, &h) != 0 || w <= 0 || h <= 0)
-    return plat_result::ok;  // nothing to draw into (minimised)
-  const SDL_Rect target = fitted_rect(w, h);
-  SDL_SetRenderDrawColor(screen.renderer, 0, 0, 0, 255);
-  SDL_RenderClear(screen.renderer);
-  SDL_RenderCopy(screen.renderer, screen.texture, nullptr, &target);
-  SDL_RenderPresent(screen.renderer);
+  if (SDL_GetRendererOutputSize(screen.renderer, &w, &h) == 0 && w > 0 && h > 0) {
+    const SDL_Rect target = fitted_rect(w, h);
+    SDL_SetRenderDrawColor(screen.renderer, 0, 0, 0, 255);
+    SDL_RenderClear(screen.renderer);
+    SDL_RenderCopy(screen.renderer, screen.texture, nullptr, &target);
+    SDL_RenderPresent(screen.renderer);
+  }
+  // Minimised windows draw nothing and wait all the same.
+  pace_frame();
   return plat_result::ok;
 }
 

@@ -5,8 +5,9 @@
 // included), the window's close button and the session's quit request (Alt+F4
 // among them) ask to close; a tune that played to its end, told by the audio
 // side through an event of our own, ends the tune. F11 switches full screen
-// here and goes no further. Everything else is dropped at once, so mouse
-// movement never holds a frame up.
+// here and goes no further; gamepads coming and going are opened and closed
+// here. Everything else is dropped at once, so mouse movement never holds a
+// frame up.
 #include <iconv.h>
 #include <unistd.h>
 
@@ -46,6 +47,10 @@ void translate(const SDL_Event& event) {
     case SDL_WINDOWEVENT:
       if (event.window.event == SDL_WINDOWEVENT_CLOSE)
         events.waiting.push_back(plat_event::close_requested);
+      break;
+    case SDL_CONTROLLERDEVICEADDED:
+    case SDL_CONTROLLERDEVICEREMOVED:
+      take_pad_event(event);
       break;
     case SDL_KEYDOWN:
       // Alt+Enter stays free: Enter is one of the game's keys.
@@ -95,7 +100,7 @@ std::string to_program_encoding(const std::string& host) {
 bool plat_open_window() {
   if (window.open)
     return false;  // one window per run
-  // Only events and the clock here: the display is taken by
+  // Events, the clock and gamepads here: the display is taken by
   // plat_open_display, so that a machine without one still gets its message.
   if (SDL_Init(SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
     std::fprintf(stderr, "shindan: %s\n", SDL_GetError());
@@ -107,6 +112,9 @@ bool plat_open_window() {
       return false;
     tune_event_type = type;
   }
+  // A machine without gamepad support still plays from the keyboard.
+  if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0)
+    std::fprintf(stderr, "shindan: no gamepads: %s\n", SDL_GetError());
   window = desktop_window{};
   window.open = true;
   events = event_state{};
@@ -123,6 +131,7 @@ void plat_close_window() {
     SDL_DestroyWindow(window.sdl);
   }
   window = desktop_window{};
+  close_pads();
   // Requests still waiting were for the window that is gone.
   events.waiting.clear();
 }
@@ -143,6 +152,8 @@ std::uint32_t plat_tick_count() {
 }
 
 bool plat_key_down(plat_key key) {
+  if (any_pad_key_down(key))
+    return true;
   int count = 0;
   const Uint8* keys = SDL_GetKeyboardState(&count);
   if (keys == nullptr)
