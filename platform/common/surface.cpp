@@ -332,7 +332,7 @@ plat_result plat_copy_keyed(plat_surface* target, std::int32_t x, std::int32_t y
   if (source == target)
     own = snapshot(source, clipped);
   const bool keyed = source->has_colour_key;
-  const std::uint16_t key = source->colour_key;
+  const auto key = static_cast<std::uint16_t>(source->colour_key);
   // Rows advance by their strides; the gauges draw hundreds of two-pixel-wide
   // regions a frame, so the per-row work is kept to the copy itself.
   const std::uint16_t* from = own.empty() ? surface_row(source, static_cast<std::uint32_t>(st)) + sl : own.data();
@@ -383,7 +383,7 @@ plat_result plat_copy_keyed_stretched(plat_surface* target, const plat_rect& dst
   if (source == target)
     own = snapshot(source, src_rect);
   const bool keyed = source->has_colour_key;
-  const std::uint16_t key = source->colour_key;
+  const std::uint32_t key = source->colour_key;
   // Nearest pixel: each target pixel takes the source pixel under its centre.
   std::vector<std::int64_t> column(static_cast<std::size_t>(dw));
   for (std::int64_t i = 0; i < dw; ++i)

@@ -27,7 +27,7 @@ struct plat_surface {
   std::int32_t pitch = 0;             // bytes per row, a multiple of 4
   std::vector<std::uint16_t> memory;  // (pitch / 2) * height pixels
   bool has_colour_key = false;
-  std::uint16_t colour_key = 0;  // raw pixel value
+  std::uint32_t colour_key = 0;  // raw pixel value
   bool locked = false;
   bool lost = false;
   bool primary = false;
