@@ -16,8 +16,8 @@ std::vector<key_latch> run_polls(const std::vector<bool>& downs, key_latch start
   key_latch latch = start;
   std::vector<key_latch> seen;
   for (bool down : downs) {
-    headless::set_key(vk_space, down);
-    poll_key(vk_space, &latch);
+    headless::set_key(plat_key::space, down);
+    poll_key(plat_key::space, &latch);
     seen.push_back(latch);
   }
   return seen;
@@ -50,12 +50,12 @@ TEST(KeyLatch, EachLatchAdvancesOnlyWhenItsOwnerPolls) {
   headless::reset();
   key_latch polled = key_up;
   key_latch idle = key_up;
-  headless::set_key(vk_space, true);
-  poll_key(vk_space, &polled);
-  poll_key(vk_space, &polled);
+  headless::set_key(plat_key::space, true);
+  poll_key(plat_key::space, &polled);
+  poll_key(plat_key::space, &polled);
   EXPECT_EQ(polled, key_held);
   EXPECT_EQ(idle, key_up);
-  poll_key(vk_space, &idle);
+  poll_key(plat_key::space, &idle);
   EXPECT_EQ(idle, key_pressed);
 }
 

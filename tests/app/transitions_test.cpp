@@ -13,27 +13,24 @@ namespace {
 
 class Transitions : public ::testing::Test {
  protected:
-  void SetUp() override {
-    fade_elapsed = 0.0f;
-    wait_elapsed = 0.0f;
-  }
+  void SetUp() override { transitions = transition_record{}; }
   float fade(float seconds) { return fade_blit(0, 0, seconds, &empty_slot, 0, 0, 16, 16); }
   image_slot empty_slot;
 };
 
 TEST_F(Transitions, FadeFallsFrameByFrameAndEndsWithMinusOneOnce) {
-  frame_seconds = 0.25f;
+  shell.frame_seconds = 0.25f;
   EXPECT_FLOAT_EQ(fade(1.0f), 0.75f);
   EXPECT_FLOAT_EQ(fade(1.0f), 0.5f);
   EXPECT_FLOAT_EQ(fade(1.0f), 0.25f);
   EXPECT_EQ(fade(1.0f), -1.0f);
-  EXPECT_EQ(fade_elapsed, 0.0f);
+  EXPECT_EQ(transitions.fade_elapsed, 0.0f);
   // The next fade starts afresh.
   EXPECT_FLOAT_EQ(fade(1.0f), 0.75f);
 }
 
 TEST_F(Transitions, RunningFadeNeverGoesNegative) {
-  frame_seconds = 0.3f;
+  shell.frame_seconds = 0.3f;
   std::vector<float> seen;
   for (float t = fade(1.0f); t != -1.0f; t = fade(1.0f)) {
     seen.push_back(t);
@@ -47,28 +44,28 @@ TEST_F(Transitions, RunningFadeNeverGoesNegative) {
 }
 
 TEST_F(Transitions, ZeroFrameTimeHoldsAFadeAndAWaitWhereTheyAre) {
-  frame_seconds = 0.0f;
+  shell.frame_seconds = 0.0f;
   EXPECT_EQ(fade(2.0f), 1.0f);
   EXPECT_EQ(fade(2.0f), 1.0f);
   EXPECT_TRUE(wait_timer(2.0f));
-  frame_seconds = 0.5f;
+  shell.frame_seconds = 0.5f;
   EXPECT_FLOAT_EQ(fade(2.0f), 0.75f);
-  frame_seconds = 0.0f;
+  shell.frame_seconds = 0.0f;
   EXPECT_FLOAT_EQ(fade(2.0f), 0.75f);
-  EXPECT_EQ(wait_elapsed, 0.0f);
+  EXPECT_EQ(transitions.wait_elapsed, 0.0f);
 }
 
 TEST_F(Transitions, VeryLongFrameEndsAFadeAndAWaitAtTheirFirstCall) {
-  frame_seconds = 37.5f;  // the frame after a slow first-frame load
+  shell.frame_seconds = 37.5f;  // the frame after a slow first-frame load
   EXPECT_EQ(fade(4.0f), -1.0f);
   EXPECT_FALSE(wait_timer(4.0f));
-  EXPECT_EQ(fade_elapsed, 0.0f);
-  EXPECT_EQ(wait_elapsed, 0.0f);
+  EXPECT_EQ(transitions.fade_elapsed, 0.0f);
+  EXPECT_EQ(transitions.wait_elapsed, 0.0f);
 }
 
 TEST_F(Transitions, ZeroDurationsEndAtEveryCall) {
   for (float frame : {0.0f, 0.016f}) {
-    frame_seconds = frame;
+    shell.frame_seconds = frame;
     EXPECT_FALSE(wait_timer(0.0f));
     EXPECT_FALSE(wait_timer(0.0f));
     EXPECT_EQ(fade(0.0f), -1.0f);
@@ -76,7 +73,7 @@ TEST_F(Transitions, ZeroDurationsEndAtEveryCall) {
 }
 
 TEST_F(Transitions, WaitEndsOnceThenStartsAgain) {
-  frame_seconds = 0.5f;
+  shell.frame_seconds = 0.5f;
   EXPECT_TRUE(wait_timer(1.0f));
   EXPECT_FALSE(wait_timer(1.0f));
   EXPECT_TRUE(wait_timer(1.0f));

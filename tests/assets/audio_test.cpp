@@ -25,14 +25,11 @@ using pack_test::read_bytes;
 
 TEST(GeneratedSounds, EveryEffectLoadsAsShortMonoPcmThatStartsAndEndsSilent) {
   headless::reset();
-  for (auto& slot : sounds) {
-    slot = nullptr;
-  }
-  sound_device = plat_create_sound_device();
-  ASSERT_NE(sound_device, nullptr);
+  audio = audio_record{};
+  ASSERT_TRUE(init_sound());
   for (const sound_asset& asset : sound_assets) {
     const std::string path = game_file(asset.file_name);
-    EXPECT_TRUE(load_sound(&sounds[asset.slot], path.c_str())) << asset.file_name;
+    EXPECT_TRUE(load_sound(&audio.sounds[asset.slot], path.c_str())) << asset.file_name;
     const std::vector<std::uint8_t> file = read_bytes(path);
     ASSERT_GE(file.size(), 44u) << asset.file_name;
     EXPECT_EQ(le16(file, 20), 1u) << asset.file_name << ": format tag";

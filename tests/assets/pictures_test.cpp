@@ -55,8 +55,8 @@ class GeneratedPictures : public ::testing::TestWithParam<bool> {
     if (slot->surface == nullptr) {
       return p;
     }
-    plat_locked locked;
-    EXPECT_EQ(plat_lock(slot->surface, true, &locked), plat_ok);
+    plat_pixels locked;
+    EXPECT_EQ(plat_lock(slot->surface, &locked), plat_result::ok);
     p.width = locked.width;
     p.height = locked.height;
     for (std::uint32_t y = 0; y < locked.height; ++y) {

@@ -16,9 +16,6 @@ namespace {
 
 using namespace testing_files;
 
-constexpr int gage_slot = 17;
-constexpr int figure_slot = 18;
-
 // Cells of figure.bm: digits 0..9, then the sign cells for values of 0 and
 // above (10) and for negative values (11); one slice per trait in gage.bm.
 struct gauges : ::testing::Test {
@@ -36,14 +33,15 @@ struct gauges : ::testing::Test {
       return within >= 2 && within < 22 ? slice_colour(static_cast<int>(y / 24)) : rgb{};
     }));
     headless::reset();
+    reset_program_state();
     ASSERT_EQ(start_program(), start_result::quit);
     read_pixel_format();
-    ASSERT_TRUE(load_image(&images[figure_slot], "figure.bm"));
-    ASSERT_TRUE(load_image(&images[gage_slot], "gage.bm"));
+    ASSERT_TRUE(load_image(&images[picture_figure], "figure.bm"));
+    ASSERT_TRUE(load_image(&images[picture_gage], "gage.bm"));
     clear_back_buffer();
   }
   void TearDown() override {
-    on_window_close(main_window);
+    close_program();
     leave_scratch_dir(&dir);
   }
 
@@ -128,9 +126,9 @@ TEST_F(gauges, two_digit_figures_put_the_sign_just_left_of_the_tens) {
 }
 
 TEST_F(gauges, animation_counts_towards_the_target_one_unit_a_step) {
-  frame_seconds = 0.05f;  // every call is a step
-  gauge_value = 0;
-  gauge_timer = 0.0f;
+  shell.frame_seconds = 0.05f;  // every call is a step
+  analysis.gauge_value = 0;
+  analysis.gauge_timer = 0.0f;
   // A target of 3 draws 0, 1 and 2, and ends on the third step.
   EXPECT_TRUE(animate_gauge(4, 3));
   EXPECT_TRUE(animate_gauge(4, 3));
@@ -138,71 +136,71 @@ TEST_F(gauges, animation_counts_towards_the_target_one_unit_a_step) {
   EXPECT_FALSE(animate_gauge(4, 3));
   snapshot();
   expect_bar(4, 424, 428);
-  EXPECT_EQ(gauge_value, 0);
+  EXPECT_EQ(analysis.gauge_value, 0);
 
   // A target of 0 still takes one step; a negative one counts down.
   EXPECT_FALSE(animate_gauge(5, 0));
   EXPECT_TRUE(animate_gauge(6, -2));
   EXPECT_FALSE(animate_gauge(6, -2));
-  EXPECT_EQ(gauge_value, 0);
+  EXPECT_EQ(analysis.gauge_value, 0);
 
   // Short frames add up before a step is taken.
-  frame_seconds = 0.016f;
+  shell.frame_seconds = 0.016f;
   EXPECT_TRUE(animate_gauge(7, 1));
   EXPECT_TRUE(animate_gauge(7, 1));
   EXPECT_FALSE(animate_gauge(7, 1));
-  frame_seconds = 0.0f;
+  shell.frame_seconds = 0.0f;
 }
 
 TEST_F(gauges, wipe_steps_only_once_its_timer_has_reached_the_real_threshold) {
   // The closing wipe alone, from its first frame.
   const auto run_wipe_frame = [] { EXPECT_TRUE(analysis_scene()); };
-  shift_mode = 0;
-  analysis_step = 22;
-  mask_frame = 0;
-  mask_row = 10;
-  mask_timer = 0.0f;
+  scenes.shift_mode = 0;
+  scenes.analysis_step = 22;
+  analysis.mask_frame = 0;
+  analysis.mask_row = 10;
+  analysis.mask_timer = 0.0f;
 
   // 18 ms gives the float just below 1.8: not there yet, the next frame is.
-  frame_seconds = 0.018f;
+  shell.frame_seconds = 0.018f;
   run_wipe_frame();
-  EXPECT_EQ(mask_row, 10);
+  EXPECT_EQ(analysis.mask_row, 10);
   run_wipe_frame();
-  EXPECT_EQ(mask_row, 9);
-  EXPECT_EQ(mask_timer, 0.0f);
+  EXPECT_EQ(analysis.mask_row, 9);
+  EXPECT_EQ(analysis.mask_timer, 0.0f);
 
   // Two frames of 9 ms land on the same float.
-  frame_seconds = 0.009f;
+  shell.frame_seconds = 0.009f;
   run_wipe_frame();
   run_wipe_frame();
-  EXPECT_EQ(mask_row, 9);
+  EXPECT_EQ(analysis.mask_row, 9);
   run_wipe_frame();
-  EXPECT_EQ(mask_row, 8);
+  EXPECT_EQ(analysis.mask_row, 8);
 
   // 19 ms is past it at once, so every frame steps.
-  frame_seconds = 0.019f;
+  shell.frame_seconds = 0.019f;
   run_wipe_frame();
-  EXPECT_EQ(mask_row, 7);
+  EXPECT_EQ(analysis.mask_row, 7);
   run_wipe_frame();
-  EXPECT_EQ(mask_row, 6);
+  EXPECT_EQ(analysis.mask_row, 6);
 
-  frame_seconds = 0.0f;
-  analysis_step = 0;
-  mask_timer = 0.0f;
-  first_test = 1;
+  shell.frame_seconds = 0.0f;
+  scenes.analysis_step = 0;
+  analysis.mask_timer = 0.0f;
+  scenes.first_test = 1;
 }
 
 TEST(question_pool, free_entries_never_match_and_every_row_is_searched) {
-  for (auto& entry : asked_questions)
+  for (auto& entry : questions.asked_questions)
     entry = 255;
   for (int i = 0; i < pool_size; ++i)
     EXPECT_FALSE(is_question_asked(i));
-  asked_questions[47] = 0;
-  asked_questions[13] = 47;
+  questions.asked_questions[47] = 0;
+  questions.asked_questions[13] = 47;
   EXPECT_TRUE(is_question_asked(0));
   EXPECT_TRUE(is_question_asked(47));
   EXPECT_FALSE(is_question_asked(1));
-  for (auto& entry : asked_questions)
+  for (auto& entry : questions.asked_questions)
     entry = 255;
 }
 

@@ -23,14 +23,14 @@ struct result_file : ::testing::Test {
     enter_scratch_dir(&dir);
     ASSERT_FALSE(dir.path.empty());
     for (int t = 0; t < trait_count; ++t)
-      std::strcpy(trait_labels[t], trait_label_table[t]);
+      std::strcpy(scoring.trait_labels[t], trait_label_table[t]);
     reset_scores();
   }
   void TearDown() override { leave_scratch_dir(&dir); }
 
   void set_normal(const int (&scores)[8]) {
     for (int t = 0; t < trait_count; ++t)
-      trait_scores[t][0] = static_cast<std::int8_t>(scores[t]);
+      scoring.trait_scores[t][0] = static_cast<std::int8_t>(scores[t]);
   }
   std::string written() {
     const auto bytes = read_file(file_name);
@@ -41,7 +41,7 @@ struct result_file : ::testing::Test {
 TEST_F(result_file, holds_each_label_its_score_and_a_carriage_return) {
   set_normal({5, 9, 4, 1, -2, 4, -5, -5});
   for (int t = 0; t < trait_count; ++t)
-    trait_scores[t][1] = 77;  // the Shift set is never written
+    scoring.trait_scores[t][1] = 77;  // the Shift set is never written
   write_result_file();
   const std::string text = written();
   ASSERT_EQ(text.size(), 147u);
@@ -91,7 +91,7 @@ TEST_F(result_file, a_file_that_cannot_be_opened_is_skipped) {
   write_result_file();
   EXPECT_TRUE(std::filesystem::is_directory(file_name));
   // The text was still assembled in full.
-  EXPECT_EQ(std::strlen(result_text), 144u);
+  EXPECT_EQ(std::strlen(scoring.result_text), 144u);
 }
 
 }  // namespace

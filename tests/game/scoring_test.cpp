@@ -7,15 +7,15 @@
 namespace shindan {
 namespace {
 
-struct scoring : ::testing::Test {
+struct trait_scoring : ::testing::Test {
   void SetUp() override { reset_scores(); }
 };
 
 std::int8_t set_of(int trait, int set) {
-  return trait_scores[trait][set];
+  return scoring.trait_scores[trait][set];
 }
 
-TEST_F(scoring, normal_answer_adds_its_row_and_leaves_the_shift_set) {
+TEST_F(trait_scoring, normal_answer_adds_its_row_and_leaves_the_shift_set) {
   apply_answer(0, 0, 0);  // q001, top answer
   const int expected[8] = {5, 9, 4, 1, -2, 4, -5, -5};
   for (int t = 0; t < trait_count; ++t) {
@@ -24,7 +24,7 @@ TEST_F(scoring, normal_answer_adds_its_row_and_leaves_the_shift_set) {
   }
 }
 
-TEST_F(scoring, shift_answer_counts_three_times_into_its_own_set) {
+TEST_F(trait_scoring, shift_answer_counts_three_times_into_its_own_set) {
   apply_answer(0, 2, 1);  // q001, bottom answer, as the first fixed question
   const int expected[8] = {-24, -24, 12, 42, -18, -15, 45, -15};
   for (int t = 0; t < trait_count; ++t) {
@@ -33,10 +33,10 @@ TEST_F(scoring, shift_answer_counts_three_times_into_its_own_set) {
   }
 }
 
-TEST_F(scoring, a_clamped_score_loses_what_went_past_the_limit) {
+TEST_F(trait_scoring, a_clamped_score_loses_what_went_past_the_limit) {
   // Trait 6: +30 (q041 bottom) from 95 is held at 100; -20 (q034 bottom)
   // then gives 80, where an unclamped sum would have given 105.
-  trait_scores[6][0] = 95;
+  scoring.trait_scores[6][0] = 95;
   apply_answer(40, 2, 0);
   EXPECT_EQ(set_of(6, 0), 100);
   apply_answer(33, 2, 0);
@@ -44,17 +44,17 @@ TEST_F(scoring, a_clamped_score_loses_what_went_past_the_limit) {
 
   // The same at the bottom: trait 2, -30 (q024 bottom) from -95, then +20
   // (q035 middle).
-  trait_scores[2][0] = -95;
+  scoring.trait_scores[2][0] = -95;
   apply_answer(23, 2, 0);
   EXPECT_EQ(set_of(2, 0), -100);
   apply_answer(34, 1, 0);
   EXPECT_EQ(set_of(2, 0), -80);
 }
 
-TEST_F(scoring, limits_hold_without_wrapping_round) {
+TEST_F(trait_scoring, limits_hold_without_wrapping_round) {
   for (int t = 0; t < trait_count; ++t) {
-    trait_scores[t][0] = 100;
-    trait_scores[t][1] = 100;
+    scoring.trait_scores[t][0] = 100;
+    scoring.trait_scores[t][1] = 100;
   }
   apply_answer(40, 2, 0);  // +30 on trait 6
   EXPECT_EQ(set_of(6, 0), 100);
@@ -62,8 +62,8 @@ TEST_F(scoring, limits_hold_without_wrapping_round) {
   EXPECT_EQ(set_of(4, 1), 100);
 
   for (int t = 0; t < trait_count; ++t) {
-    trait_scores[t][0] = -100;
-    trait_scores[t][1] = -100;
+    scoring.trait_scores[t][0] = -100;
+    scoring.trait_scores[t][1] = -100;
   }
   apply_answer(37, 0, 0);  // -30 on trait 4
   EXPECT_EQ(set_of(4, 0), -100);
@@ -71,7 +71,7 @@ TEST_F(scoring, limits_hold_without_wrapping_round) {
   EXPECT_EQ(set_of(2, 1), -100);
 }
 
-TEST_F(scoring, reset_clears_both_sets) {
+TEST_F(trait_scoring, reset_clears_both_sets) {
   apply_answer(5, 1, 0);
   apply_answer(5, 1, 1);
   reset_scores();

@@ -182,13 +182,13 @@ std::vector<std::uint16_t> expected_noise(std::uint32_t state, int count) {
 }
 
 TEST_F(fill_noise_test, clipped_strip_takes_one_value_per_pixel) {
-  rand_state = 12345;
-  const auto greys = expected_noise(rand_state, 400);
+  shell.rand_state = 12345;
+  const auto greys = expected_noise(shell.rand_state, 400);
   ASSERT_TRUE(fill_noise(600, 0, 100, 10));
   std::uint32_t after = 12345;
   for (int i = 0; i < 400; ++i)
     test::next_rand(&after);
-  EXPECT_EQ(rand_state, after);
+  EXPECT_EQ(shell.rand_state, after);
   const auto pixels = headless::back_buffer_pixels();
   for (int y = 0; y < 10; ++y)
     for (int x = 600; x < 640; ++x)
@@ -198,7 +198,7 @@ TEST_F(fill_noise_test, clipped_strip_takes_one_value_per_pixel) {
 }
 
 TEST_F(fill_noise_test, start_off_the_screen_or_empty_size_takes_no_values) {
-  rand_state = 777;
+  shell.rand_state = 777;
   EXPECT_FALSE(fill_noise(640, 0, 10, 10));
   EXPECT_FALSE(fill_noise(0, 480, 10, 10));
   EXPECT_FALSE(fill_noise(-1, 0, 10, 10));
@@ -206,12 +206,12 @@ TEST_F(fill_noise_test, start_off_the_screen_or_empty_size_takes_no_values) {
   EXPECT_TRUE(fill_noise(10, 10, 0, 10));
   EXPECT_TRUE(fill_noise(10, 10, -5, 10));
   EXPECT_TRUE(fill_noise(10, 10, 10, std::numeric_limits<std::int32_t>::min()));
-  EXPECT_EQ(rand_state, 777u);
+  EXPECT_EQ(shell.rand_state, 777u);
   // Sizes too large to add to the start are cut to the screen.
   EXPECT_TRUE(fill_noise(639, 479, std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::max()));
   std::uint32_t one_step = 777;
   test::next_rand(&one_step);
-  EXPECT_EQ(rand_state, one_step);
+  EXPECT_EQ(shell.rand_state, one_step);
 }
 
 }  // namespace

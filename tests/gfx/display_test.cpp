@@ -45,17 +45,17 @@ TEST_F(display_setup_test, each_failing_stage_gives_its_own_box_or_none) {
     SCOPED_TRACE(static_cast<int>(c.stage));
     headless::reset();
     display = display_record{};
-    main_window = plat_create_window();
+    ASSERT_TRUE(plat_open_window());
     headless::fail_display_at(c.stage);
 
-    EXPECT_FALSE(init_display(main_window));
+    EXPECT_FALSE(init_display());
     const auto& boxes = headless::message_boxes();
     if (c.message == nullptr) {
       EXPECT_TRUE(boxes.empty());
     } else {
       ASSERT_EQ(boxes.size(), 1u);
       EXPECT_EQ(boxes[0].text, c.message);
-      EXPECT_TRUE(boxes[0].has_owner);
+      EXPECT_TRUE(boxes[0].owned);
       EXPECT_TRUE(boxes[0].has_caption);
       EXPECT_EQ(boxes[0].caption, error_caption);
     }
@@ -64,9 +64,8 @@ TEST_F(display_setup_test, each_failing_stage_gives_its_own_box_or_none) {
     const auto& calls = headless::shell_calls();
     const bool flipped = std::find(calls.begin(), calls.end(), "flip_to_desktop") != calls.end();
     EXPECT_EQ(flipped, c.device_kept && c.message != nullptr);
-    close_display(main_window);
-    plat_destroy_window(main_window);
-    main_window = nullptr;
+    close_display();
+    plat_close_window();
   }
 }
 
@@ -78,7 +77,7 @@ TEST_F(display_setup_test, ready_display_has_its_objects_and_closes_cleanly) {
 
   test::load_plain_picture(&images[3], "a.bmp", 4, 4, 0xFFFFFF);
   test::load_plain_picture(&images[99], "b.bmp", 4, 4, 0xFFFFFF);
-  close_display(main_window);
+  close_display();
   EXPECT_EQ(headless::live_surface_count(), 0u);
   EXPECT_EQ(images[3].surface, nullptr);
   EXPECT_EQ(images[99].surface, nullptr);
@@ -86,15 +85,9 @@ TEST_F(display_setup_test, ready_display_has_its_objects_and_closes_cleanly) {
   EXPECT_EQ(display.primary_surface, nullptr);
   EXPECT_EQ(display.back_buffer, nullptr);
   // A second close finds nothing left to release.
-  close_display(main_window);
-}
-
-TEST_F(display_setup_test, close_without_a_device_does_nothing) {
-  headless::reset();
-  display = display_record{};
-  main_window = plat_create_window();
-  close_display(main_window);
-  EXPECT_EQ(display.direct_draw, nullptr);
+  const std::size_t calls = headless::shell_calls().size();
+  close_display();
+  EXPECT_EQ(headless::shell_calls().size(), calls);
 }
 
 TEST_F(display_frame_test, clear_blackens_the_whole_back_buffer) {

@@ -1,5 +1,4 @@
-// Picture slots: loading, the size a surface gets, the colour key and the
-// key colour's round trip through the first pixel.
+// Picture slots: loading, the size a surface gets and the colour key.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -13,7 +12,6 @@ namespace shindan {
 namespace {
 
 using load_image_test = test::on_display;
-using match_colour_test = test::on_display;
 
 TEST_F(load_image_test, fills_the_slot_from_the_file) {
   const std::string path =
@@ -90,42 +88,24 @@ TEST_F(load_image_test, over_long_names_are_cut_to_the_slot) {
   EXPECT_EQ(std::string(images[8].file_name), path.substr(0, 255));
 }
 
-TEST_F(match_colour_test, gives_the_raw_value_and_keeps_the_first_pixel) {
+TEST_F(load_image_test, colour_key_is_matched_to_the_pictures_layout) {
   for (bool five_five_five : {false, true}) {
     SCOPED_TRACE(five_five_five ? "5-5-5" : "5-6-5");
     test::close_display_and_window();
     ASSERT_TRUE(test::open_display(five_five_five));
-    const std::string path = test::bmp_file("key.bmp", 3, 3, [](int, int) { return 0x808080u; });
+    // Red (0x0000FF as 0x00BBGGRR) is made the key: red pixels are skipped
+    // and black ones drawn.
+    const std::string path = test::bmp_file("key.bmp", 2, 1, [](int x, int) { return x == 0 ? 0xFF0000u : 0x000000u; });
     ASSERT_TRUE(load_image(&images[2], path.c_str()));
-    plat_surface* surface = images[2].surface;
-    const std::uint16_t first = test::peek(surface, 0, 0);
-    ASSERT_NE(first, 0);
-
-    EXPECT_EQ(match_colour(surface, 0x000000), 0u);
-    EXPECT_EQ(match_colour(surface, 0xFFFFFF), five_five_five ? 0x7FFFu : 0xFFFFu);
-    EXPECT_EQ(match_colour(surface, 0x0000FF), five_five_five ? 0x7C00u : 0xF800u);  // red
-    EXPECT_EQ(test::peek(surface, 0, 0), first);
+    ASSERT_EQ(set_colour_key(&images[2], 0x0000FF), plat_result::ok);
+    EXPECT_EQ(images[2].colour_key, 0x0000FFu);
+    test::paint(display.back_buffer, [](int, int) { return std::uint16_t{0x0421}; });
+    draw_image(0, 0, &images[2], 0, 0, 2, 1);
+    const auto pixels = headless::back_buffer_pixels();
+    EXPECT_EQ(test::at(pixels, 0, 0), 0x0421);
+    EXPECT_EQ(test::at(pixels, 1, 0), 0);
     test::close_display_and_window();
   }
-}
-
-TEST_F(match_colour_test, waits_out_a_pending_blit) {
-  test::load_plain_picture(&images[12], "busy.bmp", 2, 2, 0x808080);
-  headless::still_drawing_locks(3);
-  EXPECT_EQ(match_colour(images[12].surface, 0xFFFFFF), 0xFFFFu);
-  EXPECT_EQ(test::peek(images[12].surface, 0, 0), 0x8410);
-}
-
-TEST_F(match_colour_test, one_pixel_picture_is_read_within_its_bounds) {
-  test::load_plain_picture(&images[9], "one.bmp", 1, 1, 0xFFFFFF);
-  EXPECT_EQ(match_colour(images[9].surface, 0xFFFFFF), 0xFFFFu);
-  EXPECT_EQ(test::peek(images[9].surface, 0, 0), 0xFFFF);
-}
-
-TEST_F(match_colour_test, a_surface_that_cannot_be_locked_gives_no_match) {
-  test::load_plain_picture(&images[11], "lost.bmp", 2, 2, 0xFFFFFF);
-  headless::lose_surfaces();
-  EXPECT_EQ(match_colour(images[11].surface, 0), 0xFFFFFFFFu);
 }
 
 }  // namespace

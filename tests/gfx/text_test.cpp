@@ -32,8 +32,8 @@ TEST_F(draw_text_test, off_screen_and_empty_text_change_nothing) {
   draw_text("", 16, 100, 100, 255, 255, 255);
   EXPECT_EQ(headless::back_buffer_pixels(), before);
   // The back buffer is still free to be locked afterwards.
-  plat_locked locked;
-  ASSERT_EQ(plat_lock(display.back_buffer, true, &locked), plat_ok);
+  plat_pixels locked;
+  ASSERT_EQ(plat_lock(display.back_buffer, &locked), plat_result::ok);
   plat_unlock(display.back_buffer);
 }
 

@@ -5,6 +5,7 @@
 // read outside a picture (the sanitizer build runs these too).
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "tests/replay/game_driver.h"
@@ -30,20 +31,24 @@ struct hostile_folder : game_run {
     ASSERT_TRUE(replay_start(&session, options));
   }
 
-  // One normal test from the title to the result file; lit_limit bounds what
-  // the answering and analysis screens may show (SIZE_MAX: anything).
-  void play_through(std::size_t lit_limit) {
-    quick_start(vk_space);
+  // One normal test from the title to the result file; lit_limit, when
+  // given, bounds what the answering and analysis screens may show.
+  void play_through(std::optional<std::size_t> lit_limit) {
+    quick_start(plat_key::space);
     for (int i = 0; i < 12; ++i) {
-      ASSERT_TRUE(run_until([&] { return answer_active == 1; }));
-      EXPECT_LE(lit_pixels(), lit_limit) << "question " << i;
+      ASSERT_TRUE(run_until([&] { return questions.answer_active == 1; }));
+      if (lit_limit) {
+        EXPECT_LE(lit_pixels(), *lit_limit) << "question " << i;
+      }
       answer_question(i % 3);
     }
     to_finished_board();
-    EXPECT_LE(lit_pixels(), lit_limit) << "analysis";
-    press(vk_space);
-    ASSERT_TRUE(run_until([&] { return title_active == 1; }));
-    EXPECT_EQ(round_number, 1);
+    if (lit_limit) {
+      EXPECT_LE(lit_pixels(), *lit_limit) << "analysis";
+    }
+    press(plat_key::space);
+    ASSERT_TRUE(run_until([&] { return scenes.title_active == 1; }));
+    EXPECT_EQ(scenes.round_number, 1);
   }
 
   static void expect_result_file() {
@@ -86,7 +91,7 @@ TEST_F(hostile_folder, every_file_cut_in_half) {
       std::filesystem::resize_file(entry.path(), size / 2);
     }
   });
-  play_through(SIZE_MAX);
+  play_through(std::nullopt);
   expect_result_file();
 }
 
@@ -102,7 +107,7 @@ TEST_F(hostile_folder, pictures_of_the_wrong_sizes) {
       }));
     });
   });
-  play_through(SIZE_MAX);
+  play_through(std::nullopt);
   expect_result_file();
 }
 
@@ -111,25 +116,25 @@ TEST_F(hostile_folder, pictures_of_the_wrong_sizes) {
 // root too.
 TEST_F(hostile_folder, result_file_that_cannot_be_written) {
   start_spoilt([] { ASSERT_TRUE(std::filesystem::create_directory(result_file_utf8)); });
-  quick_start(vk_space);
+  quick_start(plat_key::space);
   answer_all({2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2});
-  ASSERT_TRUE(run_until([&] { return analysis_active == 1; }));
+  ASSERT_TRUE(run_until([&] { return scenes.analysis_active == 1; }));
   std::int8_t scores[trait_count];
   for (int t = 0; t < trait_count; ++t)
-    scores[t] = trait_scores[t][0];
-  press(vk_space);
-  press(vk_space);
+    scores[t] = scoring.trait_scores[t][0];
+  press(plat_key::space);
+  press(plat_key::space);
   ASSERT_TRUE(run_until([&] { return at_analysis(21); }));
-  press(vk_space);
+  press(plat_key::space);
   ASSERT_TRUE(run_until([&] { return at_analysis(24); }));
   // The analysis still ends in this frame and hands back to the title.
   ASSERT_TRUE(frame());
-  EXPECT_EQ(analysis_active, 0);
-  EXPECT_EQ(title_active, 1);
-  EXPECT_EQ(title_step, 0);
-  EXPECT_EQ(round_number, 1);
+  EXPECT_EQ(scenes.analysis_active, 0);
+  EXPECT_EQ(scenes.title_active, 1);
+  EXPECT_EQ(scenes.title_step, 0);
+  EXPECT_EQ(scenes.round_number, 1);
   for (int t = 0; t < trait_count; ++t)
-    EXPECT_EQ(trait_scores[t][0], scores[t]);
+    EXPECT_EQ(scoring.trait_scores[t][0], scores[t]);
   EXPECT_TRUE(std::filesystem::is_directory(result_file_utf8));
   // And the next test can be played.
   ASSERT_TRUE(run_until([&] { return at_title(7); }));

@@ -1,5 +1,5 @@
 // Memory surfaces: keyed and stretched copies with their clipping and
-// refusals, colour conversion through the first pixel, locks and loss.
+// refusals, the colour key, locks and loss.
 #include "platform/common/surface.h"
 
 #include <gtest/gtest.h>
@@ -36,14 +36,14 @@ TEST_F(surfaces, pitch_is_whole_words_and_rows_do_not_overlap) {
   plat_surface* s = make(3, 2);
   EXPECT_EQ(s->pitch % 4, 0);
   EXPECT_GE(s->pitch, 6);
-  plat_surface_info info;
-  ASSERT_EQ(plat_surface_describe(s, &info), plat_ok);
+  plat_pixels info;
+  ASSERT_EQ(plat_describe(s, &info), plat_result::ok);
   EXPECT_EQ(info.bit_count, 16u);
   EXPECT_EQ(info.red_mask, 0xF800u);
   EXPECT_EQ(info.green_mask, 0x07E0u);
   EXPECT_EQ(info.blue_mask, 0x001Fu);
   plat_surface* t = create_surface(pixel_layout::rgb555, 1, 1);
-  ASSERT_EQ(plat_surface_describe(t, &info), plat_ok);
+  ASSERT_EQ(plat_describe(t, &info), plat_result::ok);
   EXPECT_EQ(info.red_mask, 0x7C00u);
   EXPECT_EQ(info.green_mask, 0x03E0u);
   EXPECT_EQ(create_surface(pixel_layout::rgb565, 0, 5), nullptr);
@@ -55,7 +55,7 @@ TEST_F(surfaces, keyed_copy_never_reads_outside_the_source) {
   plat_surface* dst = make(16, 16);
   // A rectangle reaching past the picture copies only what the picture has;
   // one starting before it moves the placement with the cut.
-  ASSERT_EQ(plat_copy_keyed(dst, 2, 2, src, {-2, -2, 100, 100}), plat_ok);
+  ASSERT_EQ(plat_copy_keyed(dst, 2, 2, src, {-2, -2, 100, 100}), plat_result::ok);
   EXPECT_EQ(count_not(dst, 0), 16);
   EXPECT_EQ(at(dst, 4, 4), 0x00FF);
   EXPECT_EQ(at(dst, 7, 7), 0x00FF);
@@ -63,11 +63,12 @@ TEST_F(surfaces, keyed_copy_never_reads_outside_the_source) {
   EXPECT_EQ(at(dst, 3, 3), 0);
   // Extreme values and empty regions draw nothing and do not fail.
   std::fill(dst->memory.begin(), dst->memory.end(), 0);
-  EXPECT_EQ(plat_copy_keyed(dst, INT32_MAX, INT32_MAX, src, {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}), plat_ok);
-  EXPECT_EQ(plat_copy_keyed(dst, -1000, 5, src, {0, 0, 4, 4}), plat_ok);
-  EXPECT_EQ(plat_copy_keyed(dst, 5, 5, src, {3, 3, 3, 4}), plat_ok);
+  EXPECT_EQ(plat_copy_keyed(dst, INT32_MAX, INT32_MAX, src, {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}),
+            plat_result::ok);
+  EXPECT_EQ(plat_copy_keyed(dst, -1000, 5, src, {0, 0, 4, 4}), plat_result::ok);
+  EXPECT_EQ(plat_copy_keyed(dst, 5, 5, src, {3, 3, 3, 4}), plat_result::ok);
   EXPECT_EQ(count_not(dst, 0), 0);
-  EXPECT_NE(plat_copy_keyed(dst, 0, 0, src, {3, 0, 1, 4}), plat_ok);  // inverted
+  EXPECT_NE(plat_copy_keyed(dst, 0, 0, src, {3, 0, 1, 4}), plat_result::ok);  // inverted
 }
 
 TEST_F(surfaces, stretch_doubles_by_nearest_pixel_and_keeps_the_key) {
@@ -78,7 +79,7 @@ TEST_F(surfaces, stretch_doubles_by_nearest_pixel_and_keeps_the_key) {
   put(src, 1, 1, 0x0000);  // key: stays transparent when stretched
   plat_set_colour_key(src, 0);
   plat_surface* dst = make(4, 4, 0x5555);
-  ASSERT_EQ(plat_copy_keyed_stretched(dst, {0, 0, 4, 4}, src, {0, 0, 2, 2}), plat_ok);
+  ASSERT_EQ(plat_copy_keyed_stretched(dst, {0, 0, 4, 4}, src, {0, 0, 2, 2}), plat_result::ok);
   const std::uint16_t expected[4][4] = {{1, 1, 2, 2}, {1, 1, 2, 2}, {3, 3, 0x5555, 0x5555}, {3, 3, 0x5555, 0x5555}};
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 4; ++x)
@@ -89,7 +90,7 @@ TEST_F(surfaces, stretch_doubles_by_nearest_pixel_and_keeps_the_key) {
   for (int x = 0; x < 8; ++x)
     put(wide, x, 0, static_cast<std::uint16_t>(x + 1));
   plat_surface* narrow = make(2, 1);
-  ASSERT_EQ(plat_copy_keyed_stretched(narrow, {0, 0, 2, 1}, wide, {0, 0, 8, 1}), plat_ok);
+  ASSERT_EQ(plat_copy_keyed_stretched(narrow, {0, 0, 2, 1}, wide, {0, 0, 8, 1}), plat_result::ok);
   EXPECT_LE(at(narrow, 0, 0), 4);
   EXPECT_GE(at(narrow, 1, 0), 5);
 }
@@ -100,154 +101,103 @@ TEST_F(surfaces, stretch_refuses_rectangles_that_do_not_fit) {
   plat_surface* dst = make(20, 20);
   const plat_rect whole{0, 0, 10, 10};
   // Inverted, as a zoom wholly off the screen gives it.
-  EXPECT_NE(plat_copy_keyed_stretched(dst, {15, 0, 5, 10}, src, whole), plat_ok);
-  EXPECT_NE(plat_copy_keyed_stretched(dst, {0, 0, 10, 10}, src, {0, 8, 10, 2}), plat_ok);
+  EXPECT_NE(plat_copy_keyed_stretched(dst, {15, 0, 5, 10}, src, whole), plat_result::ok);
+  EXPECT_NE(plat_copy_keyed_stretched(dst, {0, 0, 10, 10}, src, {0, 8, 10, 2}), plat_result::ok);
   // Outside the source or the target.
-  EXPECT_NE(plat_copy_keyed_stretched(dst, {0, 0, 10, 10}, src, {0, 0, 11, 10}), plat_ok);
-  EXPECT_NE(plat_copy_keyed_stretched(dst, {0, 0, 10, 10}, src, {-1, 0, 9, 10}), plat_ok);
-  EXPECT_NE(plat_copy_keyed_stretched(dst, {-1, 0, 19, 20}, src, whole), plat_ok);
-  EXPECT_NE(plat_copy_keyed_stretched(dst, {0, 0, 20, 21}, src, whole), plat_ok);
+  EXPECT_NE(plat_copy_keyed_stretched(dst, {0, 0, 10, 10}, src, {0, 0, 11, 10}), plat_result::ok);
+  EXPECT_NE(plat_copy_keyed_stretched(dst, {0, 0, 10, 10}, src, {-1, 0, 9, 10}), plat_result::ok);
+  EXPECT_NE(plat_copy_keyed_stretched(dst, {-1, 0, 19, 20}, src, whole), plat_result::ok);
+  EXPECT_NE(plat_copy_keyed_stretched(dst, {0, 0, 20, 21}, src, whole), plat_result::ok);
   EXPECT_EQ(count_not(dst, 0), 0);
   // The exact edges are inside.
-  EXPECT_EQ(plat_copy_keyed_stretched(dst, {0, 0, 20, 20}, src, whole), plat_ok);
+  EXPECT_EQ(plat_copy_keyed_stretched(dst, {0, 0, 20, 20}, src, whole), plat_result::ok);
   EXPECT_EQ(count_not(dst, 0x1234), 0);
 }
 
 TEST_F(surfaces, fill_clips_and_refuses_inverted) {
   plat_surface* s = make(4, 4);
-  ASSERT_EQ(plat_fill(s, {2, 2, 100, 100}, 0xABCD), plat_ok);
+  ASSERT_EQ(plat_fill(s, {2, 2, 100, 100}, 0xABCD), plat_result::ok);
   EXPECT_EQ(count_not(s, 0), 4);
   EXPECT_EQ(at(s, 3, 3), 0xABCD);
-  EXPECT_NE(plat_fill(s, {3, 0, 1, 4}, 0xFFFF), plat_ok);
+  EXPECT_NE(plat_fill(s, {3, 0, 1, 4}, 0xFFFF), plat_result::ok);
   EXPECT_EQ(count_not(s, 0), 4);
-}
-
-TEST_F(surfaces, first_pixel_keeps_the_top_bits_of_each_channel) {
-  struct layout_case {
-    pixel_layout layout;
-    std::uint16_t red, green, blue, white;
-  };
-  for (const layout_case& c : {layout_case{pixel_layout::rgb565, 0xF800, 0x07E0, 0x001F, 0xFFFF},
-                               layout_case{pixel_layout::rgb555, 0x7C00, 0x03E0, 0x001F, 0x7FFF}}) {
-    plat_surface* s = create_surface(c.layout, 2, 2);
-    std::uint32_t previous = 1;
-    ASSERT_TRUE(plat_swap_first_pixel(s, 0x0000FF, &previous));
-    EXPECT_EQ(previous, 0u);
-    EXPECT_EQ(s->memory[0], c.red);
-    ASSERT_TRUE(plat_swap_first_pixel(s, 0x00FF00, &previous));
-    EXPECT_EQ(previous, 0x0000F8u);
-    EXPECT_EQ(s->memory[0], c.green);
-    ASSERT_TRUE(plat_swap_first_pixel(s, 0xFF0000, &previous));
-    EXPECT_EQ(s->memory[0], c.blue);
-    ASSERT_TRUE(plat_swap_first_pixel(s, 0xFFFFFF, &previous));
-    EXPECT_EQ(previous, 0xF80000u);
-    EXPECT_EQ(s->memory[0], c.white);
-    // Low bits below the layout's precision are dropped, not rounded.
-    ASSERT_TRUE(plat_put_first_pixel(s, 0x070307));
-    EXPECT_EQ(s->memory[0], 0);
-  }
-}
-
-TEST_F(surfaces, reading_a_pixel_back_and_writing_it_restores_it_exactly) {
-  for (pixel_layout layout : {pixel_layout::rgb565, pixel_layout::rgb555}) {
-    plat_surface* s = create_surface(layout, 1, 1);
-    const std::uint16_t top = layout == pixel_layout::rgb565 ? 0xFFFF : 0x7FFF;
-    for (std::uint32_t v = 0; v <= top; v += 7) {
-      s->memory[0] = static_cast<std::uint16_t>(v);
-      std::uint32_t saved = 0;
-      ASSERT_TRUE(plat_swap_first_pixel(s, 0, &saved));
-      ASSERT_TRUE(plat_put_first_pixel(s, saved));
-      ASSERT_EQ(s->memory[0], v);
-    }
-  }
 }
 
 TEST_F(surfaces, locks_exclude_draws_and_each_other) {
   plat_surface* s = make(4, 4);
   plat_surface* pic = make(2, 2, 0x1111);
-  plat_locked locked;
-  ASSERT_EQ(plat_lock(s, true, &locked), plat_ok);
+  plat_pixels locked;
+  ASSERT_EQ(plat_lock(s, &locked), plat_result::ok);
   EXPECT_EQ(locked.pixels, s->memory.data());
   EXPECT_EQ(locked.pitch, s->pitch);
   EXPECT_EQ(locked.bit_count, 16u);
-  plat_locked again;
-  EXPECT_TRUE(plat_failed_result(plat_lock(s, true, &again)));
-  EXPECT_TRUE(plat_failed_result(plat_copy_keyed(s, 0, 0, pic, {0, 0, 2, 2})));
-  EXPECT_TRUE(plat_failed_result(plat_fill(s, {0, 0, 4, 4}, 1)));
-  EXPECT_FALSE(plat_swap_first_pixel(s, 0xFFFFFF, nullptr));
-  EXPECT_EQ(plat_unlock(s), plat_ok);
-  EXPECT_TRUE(plat_failed_result(plat_unlock(s)));
+  plat_pixels again;
+  EXPECT_EQ(plat_result::failed, (plat_lock(s, &again)));
+  EXPECT_EQ(plat_result::failed, (plat_copy_keyed(s, 0, 0, pic, {0, 0, 2, 2})));
+  EXPECT_EQ(plat_result::failed, (plat_fill(s, {0, 0, 4, 4}, 1)));
+  plat_unlock(s);
+  plat_unlock(s);  // a second unlock is harmless
+  EXPECT_EQ(plat_lock(s, &again), plat_result::ok);
+  plat_unlock(s);
   EXPECT_EQ(count_not(s, 0), 0);
-
-  // A pending blit answers only callers that do not wait.
-  headless::still_drawing_locks(2);
-  EXPECT_EQ(plat_lock(s, false, &locked), plat_still_drawing);
-  EXPECT_EQ(plat_lock(s, true, &locked), plat_ok);
-  plat_unlock(s);
-  EXPECT_EQ(plat_lock(s, false, &locked), plat_ok);
-  plat_unlock(s);
 }
 
 TEST_F(surfaces, lost_surfaces_refuse_until_restored_then_need_repainting) {
   plat_surface* s = make(4, 4, 0x1234);
   plat_surface* pic = make(2, 2, 0x1111);
   headless::lose_surfaces();
-  plat_locked locked;
-  EXPECT_EQ(plat_lock(s, true, &locked), plat_surface_lost);
-  EXPECT_EQ(plat_copy_keyed(s, 0, 0, pic, {0, 0, 2, 2}), plat_surface_lost);
-  EXPECT_EQ(plat_copy_keyed_stretched(s, {0, 0, 4, 4}, pic, {0, 0, 2, 2}), plat_surface_lost);
-  EXPECT_EQ(plat_fill(s, {0, 0, 4, 4}, 0), plat_surface_lost);
-  EXPECT_FALSE(plat_swap_first_pixel(s, 0, nullptr));
+  plat_pixels locked;
+  EXPECT_EQ(plat_lock(s, &locked), plat_result::lost);
+  EXPECT_EQ(plat_copy_keyed(s, 0, 0, pic, {0, 0, 2, 2}), plat_result::lost);
+  EXPECT_EQ(plat_copy_keyed_stretched(s, {0, 0, 4, 4}, pic, {0, 0, 2, 2}), plat_result::lost);
+  EXPECT_EQ(plat_fill(s, {0, 0, 4, 4}, 0), plat_result::lost);
 
-  ASSERT_EQ(plat_restore_surface(s), plat_ok);
-  EXPECT_EQ(plat_lock(s, true, &locked), plat_ok);
+  ASSERT_EQ(plat_restore_surface(s), plat_result::ok);
+  EXPECT_EQ(plat_lock(s, &locked), plat_result::ok);
   plat_unlock(s);
   EXPECT_EQ(count_not(s, restored_garbage), 0);
   // Drawing from a picture that is still lost fails too.
-  EXPECT_EQ(plat_copy_keyed(s, 0, 0, pic, {0, 0, 2, 2}), plat_surface_lost);
-  ASSERT_EQ(plat_restore_surface(pic), plat_ok);
-  EXPECT_EQ(plat_copy_keyed(s, 0, 0, pic, {0, 0, 2, 2}), plat_ok);
+  EXPECT_EQ(plat_copy_keyed(s, 0, 0, pic, {0, 0, 2, 2}), plat_result::lost);
+  ASSERT_EQ(plat_restore_surface(pic), plat_result::ok);
+  EXPECT_EQ(plat_copy_keyed(s, 0, 0, pic, {0, 0, 2, 2}), plat_result::ok);
 }
 
 TEST_F(surfaces, present_shows_the_back_buffer_unless_the_screen_is_lost) {
-  plat_window* window = nullptr;  // the display does not need one here
   plat_display_objects d;
-  ASSERT_EQ(plat_open_display(window, &d), plat_display_stage::ready);
-  const plat_rect screen{0, 0, 640, 480};
-  ASSERT_EQ(plat_fill(d.back_buffer, {0, 0, 640, 480}, 0x0102), plat_ok);
-  ASSERT_EQ(plat_fill(d.back_buffer, {639, 479, 640, 480}, 0xBEEF), plat_ok);
-  ASSERT_EQ(plat_present(d.primary_surface, d.back_buffer, screen), plat_ok);
+  ASSERT_EQ(plat_open_display(&d), plat_display_stage::ready);
+  ASSERT_EQ(plat_fill(d.back_buffer, {0, 0, 640, 480}, 0x0102), plat_result::ok);
+  ASSERT_EQ(plat_fill(d.back_buffer, {639, 479, 640, 480}, 0xBEEF), plat_result::ok);
+  ASSERT_EQ(plat_present(d), plat_result::ok);
   EXPECT_EQ(headless::frames_presented(), 1u);
   EXPECT_EQ(headless::screen()[0], 0x0102);
   EXPECT_EQ(headless::screen()[640 * 480 - 1], 0xBEEF);
   EXPECT_EQ(headless::back_buffer_pixels(), headless::screen());
 
   headless::lose_surfaces();
-  ASSERT_EQ(plat_fill(d.back_buffer, {0, 0, 640, 480}, 0x0000), plat_surface_lost);
-  EXPECT_EQ(plat_present(d.primary_surface, d.back_buffer, screen), plat_surface_lost);
+  ASSERT_EQ(plat_fill(d.back_buffer, {0, 0, 640, 480}, 0x0000), plat_result::lost);
+  EXPECT_EQ(plat_present(d), plat_result::lost);
   EXPECT_EQ(headless::frames_presented(), 1u);
   EXPECT_EQ(headless::screen()[0], 0x0102);
   // Restoring the screen brings its back buffer with it.
-  ASSERT_EQ(plat_restore_surface(d.primary_surface), plat_ok);
-  ASSERT_EQ(plat_fill(d.back_buffer, {0, 0, 640, 480}, 0x0000), plat_ok);
-  EXPECT_EQ(plat_present(d.primary_surface, d.back_buffer, screen), plat_ok);
+  ASSERT_EQ(plat_restore_surface(d.primary_surface), plat_result::ok);
+  ASSERT_EQ(plat_fill(d.back_buffer, {0, 0, 640, 480}, 0x0000), plat_result::ok);
+  EXPECT_EQ(plat_present(d), plat_result::ok);
   EXPECT_EQ(headless::screen()[0], 0);
 
-  plat_close_display(window, &d);
-  EXPECT_EQ(d.primary_surface, nullptr);
+  plat_close_display(d);
   EXPECT_EQ(headless::live_surface_count(), 0u);
 }
 
 TEST_F(surfaces, display_opens_in_the_chosen_layout_and_stops_where_told) {
   headless::use_555(true);
   plat_display_objects d;
-  ASSERT_EQ(plat_open_display(nullptr, &d), plat_display_stage::ready);
-  plat_surface_info info;
-  plat_surface_describe(d.back_buffer, &info);
+  ASSERT_EQ(plat_open_display(&d), plat_display_stage::ready);
+  plat_pixels info;
+  plat_describe(d.back_buffer, &info);
   EXPECT_EQ(info.width, 640u);
   EXPECT_EQ(info.height, 480u);
   EXPECT_EQ(info.green_mask, 0x03E0u);
-  plat_close_display(nullptr, &d);
+  plat_close_display(d);
 
   struct stage_case {
     plat_display_stage stage;
@@ -260,11 +210,11 @@ TEST_F(surfaces, display_opens_in_the_chosen_layout_and_stops_where_told) {
                               stage_case{plat_display_stage::no_back_buffer, true, true}}) {
     headless::fail_display_at(c.stage);
     plat_display_objects o;
-    EXPECT_EQ(plat_open_display(nullptr, &o), c.stage);
+    EXPECT_EQ(plat_open_display(&o), c.stage);
     EXPECT_EQ(o.device != nullptr, c.device);
     EXPECT_EQ(o.primary_surface != nullptr, c.primary);
     EXPECT_EQ(o.back_buffer, nullptr);
-    plat_close_display(nullptr, &o);
+    plat_close_display(o);
   }
   EXPECT_EQ(headless::live_surface_count(), 0u);
 }

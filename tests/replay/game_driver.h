@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -62,17 +63,17 @@ struct game_run : ::testing::Test {
     return condition();
   }
 
-  void key(int virtual_key, bool down) { replay_key(&session, virtual_key, down); }
+  void key(plat_key k, bool down) { replay_key(&session, k, down); }
   // Down for one frame, then released (checks can look at that frame).
-  void tap(int virtual_key) {
-    key(virtual_key, true);
+  void tap(plat_key k) {
+    key(k, true);
     frames(1);
-    key(virtual_key, false);
+    key(k, false);
   }
   // A tap, then up for two frames, so that the latch is ready for the next
   // press (a key must be seen up twice in a row).
-  void press(int virtual_key) {
-    tap(virtual_key);
+  void press(plat_key k) {
+    tap(k);
     frames(2);
   }
 
@@ -102,57 +103,54 @@ struct game_run : ::testing::Test {
         continue;
       int slot = -1;
       for (int s = 0; s < 8; ++s) {
-        if (sounds[s] != nullptr && headless::buffer_number(sounds[s]) == records[sounds_seen].buffer)
+        if (headless::sound_number(audio.sounds[s]) == records[sounds_seen].sound)
           slot = s;
       }
       slots.push_back(slot);
     }
     return slots;
   }
-  std::size_t music_count() const { return headless::music_commands().size(); }
-  bool music_sent_since(std::size_t from, const std::string& text) const {
-    const auto& commands = headless::music_commands();
-    for (std::size_t i = from; i < commands.size(); ++i) {
-      if (commands[i].find(text) != std::string::npos)
-        return true;
-    }
-    return false;
+  std::size_t tune_count() const { return headless::tune_calls().size(); }
+  bool tune_call_since(std::size_t from, const std::string& text) const {
+    const auto& calls = headless::tune_calls();
+    return std::any_of(calls.begin() + static_cast<std::ptrdiff_t>(from), calls.end(),
+                       [&](const std::string& call) { return call.find(text) != std::string::npos; });
   }
 
   // ---- a player's way through the game
 
-  bool at_title(int step) const { return title_active == 1 && title_step == step; }
-  bool at_analysis(int step) const { return analysis_active == 1 && analysis_step == step; }
+  bool at_title(int step) const { return scenes.title_active == 1 && scenes.title_step == step; }
+  bool at_analysis(int step) const { return scenes.analysis_active == 1 && scenes.analysis_step == step; }
 
   // From the title's first steps to the first answer prompt, skipping ahead
   // with Space wherever the title allows it.
-  void quick_start(int start_key = vk_space) {
-    ASSERT_TRUE(run_until([&] { return title_active == 1 && title_step <= 7; }));
-    if (title_step < 7)
-      press(vk_space);
+  void quick_start(plat_key start_key = plat_key::space) {
+    ASSERT_TRUE(run_until([&] { return scenes.title_active == 1 && scenes.title_step <= 7; }));
+    if (scenes.title_step < 7)
+      press(plat_key::space);
     ASSERT_TRUE(at_title(7));
     press(start_key);
     ASSERT_TRUE(run_until([&] { return at_title(10); }));
-    press(vk_space);
+    press(plat_key::space);
     ASSERT_TRUE(at_title(16));
-    press(vk_space);
-    ASSERT_TRUE(run_until([&] { return question_active == 1; }));
+    press(plat_key::space);
+    ASSERT_TRUE(run_until([&] { return scenes.question_active == 1; }));
   }
 
   // Waits for the answer prompt, moves the cursor down `answer` times and
   // confirms. Answers the question number (1..60) the screen showed.
   int answer_question(int answer) {
-    if (!run_until([&] { return answer_active == 1; }))
+    if (!run_until([&] { return questions.answer_active == 1; }))
       return 0;
     // The confirm latch was last polled at the previous confirmation; two
     // polls with the key up make it ready again.
     frames(2);
     const int shown = question_of_pixel(pixel(170, 104));
     for (int i = 0; i < answer; ++i)
-      press(vk_down);
-    key(vk_space, true);
+      press(plat_key::down);
+    key(plat_key::space, true);
     frames(1);
-    key(vk_space, false);
+    key(plat_key::space, false);
     return shown;
   }
 
@@ -167,21 +165,21 @@ struct game_run : ::testing::Test {
 
   // From the analysis to its finished board, drawn: Space skips the build-up.
   void to_finished_board() {
-    ASSERT_TRUE(run_until([&] { return analysis_active == 1; }));
-    press(vk_space);
-    press(vk_space);
+    ASSERT_TRUE(run_until([&] { return scenes.analysis_active == 1; }));
+    press(plat_key::space);
+    press(plat_key::space);
     ASSERT_TRUE(run_until([&] { return at_analysis(21); }));
     frames(1);
   }
   // From the analysis to the next title, leaving through the wipe.
   void quick_analysis() {
     to_finished_board();
-    press(vk_space);
-    ASSERT_TRUE(run_until([&] { return title_active == 1; }));
+    press(plat_key::space);
+    ASSERT_TRUE(run_until([&] { return scenes.title_active == 1; }));
   }
 
   void quick_normal_test(const std::vector<int>& answers, std::vector<int>* shown = nullptr) {
-    quick_start(vk_space);
+    quick_start(plat_key::space);
     const std::vector<int> questions = answer_all(answers);
     if (shown != nullptr)
       *shown = questions;
@@ -189,12 +187,17 @@ struct game_run : ::testing::Test {
   }
 };
 
-// Scores a player should have after the given answers, from the weights,
-// each answer clamped at once.
-inline void add_expected(int (&scores)[8], int row, int answer, int factor) {
-  for (int t = 0; t < trait_count; ++t) {
-    scores[t] = std::clamp(scores[t] + answer_weights[row][answer][t] * factor, -100, 100);
-  }
+// Adds one answer's weights, written out in the test, to running scores
+// held as the game holds them: clamped to -100..100 at once.
+inline void add_weights(int (&scores)[8], const std::array<int, 8>& weights, int factor = 1) {
+  for (int t = 0; t < 8; ++t)
+    scores[t] = std::clamp(scores[t] + weights[static_cast<std::size_t>(t)] * factor, -100, 100);
+}
+
+// Expects the set's eight scores.
+inline void expect_scores(int set, const std::array<int, 8>& expected) {
+  for (int t = 0; t < 8; ++t)
+    EXPECT_EQ(scoring.trait_scores[t][set], expected[static_cast<std::size_t>(t)]) << "set " << set << " trait " << t;
 }
 
 }  // namespace shindan

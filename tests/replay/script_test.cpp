@@ -121,7 +121,7 @@ TEST_F(replay_script, the_log_names_sounds_tunes_and_messages_by_frame) {
   EXPECT_NE(out.find("frame 1: message "), std::string::npos) << out;
   EXPECT_NE(out.find("失敗"), std::string::npos) << out;
   // Space at the waiting title (frame 6): the first tune and the zoom sound.
-  EXPECT_NE(out.find("frame 6: mci open"), std::string::npos) << out;
+  EXPECT_NE(out.find("frame 6: tune open"), std::string::npos) << out;
   EXPECT_NE(out.find("bgm01.mid"), std::string::npos) << out;
   EXPECT_NE(out.find("frame 6: sound 3 intoro.wav\n"), std::string::npos) << out;
   EXPECT_NE(out.find("frame 7: sound 3 intoro.wav\n"), std::string::npos) << out;

@@ -1,5 +1,5 @@
-// Loading WAV files into sound buffers, the messages a refused file gives,
-// and playing and releasing effects.
+// Loading WAV files into sounds: the chunk rules, the message each refused
+// file gives and the kind of box it comes in, and playing and releasing.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -21,21 +21,14 @@ class SoundEffects : public ::testing::Test {
  protected:
   void SetUp() override {
     headless::reset();
-    main_window = nullptr;
-    for (auto& slot : sounds)
-      slot = nullptr;
-    sound_device = plat_create_sound_device();
-    ASSERT_NE(sound_device, nullptr);
+    audio = audio_record{};
+    ASSERT_TRUE(init_sound());
   }
   void TearDown() override { release_sound(); }
 
   // Loads the bytes as a file into slot 0 and answers load_sound's result.
   bool load(const std::string& name, const bytes& contents) {
-    return load_sound(&sounds[0], write_temp(name, contents).c_str());
-  }
-  std::string last_message() const {
-    const auto& boxes = headless::message_boxes();
-    return boxes.empty() ? std::string("(no box)") : boxes.back().text;
+    return load_sound(&audio.sounds[0], write_temp(name, contents).c_str());
   }
 };
 
@@ -46,83 +39,74 @@ bytes samples(std::size_t count) {
   return out;
 }
 
-bytes pcm_format() {
-  return format_body(1, 2, 22050, 16);
-}
+const bytes pcm_format = format_body(1, 2, 22050, 16);
 
-// A plain 16-bit stereo file holding the given sample bytes.
-bytes pcm_file(const bytes& data) {
-  return wave({chunk("fmt ", pcm_format()), chunk("data", data)});
-}
-
-TEST_F(SoundEffects, PlainPcmFileFillsItsBufferWithTheSamples) {
+TEST_F(SoundEffects, PlainPcmFileMakesASoundOfItsSamples) {
   const bytes data = samples(400);
-  ASSERT_TRUE(load("plain.wav", pcm_file(data)));
-  ASSERT_NE(sounds[0], nullptr);
-  EXPECT_EQ(headless::buffer_contents(sounds[0]), data);
+  ASSERT_TRUE(load("plain.wav", wave({chunk("fmt ", pcm_format), chunk("data", data)})));
+  plat_sound* sound = audio.sounds[0];
+  ASSERT_NE(sound, nullptr);
+  EXPECT_EQ(headless::sound_contents(sound), data);
   EXPECT_TRUE(headless::message_boxes().empty());
-  EXPECT_EQ(loaded_wave_format.channels, 2);
-  EXPECT_EQ(loaded_wave_format.samples_per_second, 22050u);
-  EXPECT_EQ(loaded_wave_format.average_bytes_per_second, 88200u);
-  EXPECT_EQ(loaded_wave_format.block_align, 4);
-  EXPECT_EQ(loaded_wave_format.bits_per_sample, 16);
-  EXPECT_EQ(loaded_wave_bytes, 400u);
-
-  const auto& records = headless::sound_records();
-  ASSERT_FALSE(records.empty());
-  EXPECT_EQ(records.front().action, sound_action::create);
-  EXPECT_EQ(records.front().value, 400u);
+  const headless::sound_format format = headless::sound_format_of(sound);
+  EXPECT_EQ(format.format_tag, 1);
+  EXPECT_EQ(format.channels, 2);
+  EXPECT_EQ(format.samples_per_second, 22050u);
+  EXPECT_EQ(format.average_bytes_per_second, 88200u);
+  EXPECT_EQ(format.block_align, 4);
+  EXPECT_EQ(format.bits_per_sample, 16);
 }
 
 TEST_F(SoundEffects, ChunksBeforeTheFormatAndOddSizedChunksAreSteppedOver) {
-  // An odd-sized chunk is followed by a pad byte; 8-bit mono data may be odd.
+  // An odd-sized chunk is followed by a pad byte; 8-bit mono data may be odd,
+  // and the last chunk may lack its pad byte.
   const bytes data = samples(5);
-  const bytes list = {'I', 'N', 'F', 'O', 'x'};
-  ASSERT_TRUE(load("odd.wav", wave({chunk("LIST", list), chunk("fmt ", format_body(1, 1, 8000, 8)),
-                                    chunk("junk", {1, 2, 3}), chunk("data", data)})));
-  EXPECT_EQ(headless::buffer_contents(sounds[0]), data);
-  EXPECT_EQ(loaded_wave_format.channels, 1);
-  EXPECT_EQ(loaded_wave_format.bits_per_sample, 8);
+  bytes last = chunk("data", data);
+  last.pop_back();
+  ASSERT_TRUE(load("odd.wav", wave({chunk("LIST", {'I', 'N', 'F', 'O', 'x'}), chunk("fmt ", format_body(1, 1, 8000, 8)),
+                                    chunk("junk", {1, 2, 3}), last})));
+  EXPECT_EQ(headless::sound_contents(audio.sounds[0]), data);
+  EXPECT_EQ(headless::sound_format_of(audio.sounds[0]).bits_per_sample, 8);
 }
 
 TEST_F(SoundEffects, MissingFileGivesAnOwnerlessBoxWithTheSystemCaption) {
-  EXPECT_FALSE(load_sound(&sounds[0], temp_path("nothing-here.wav").c_str()));
-  EXPECT_EQ(sounds[0], nullptr);
+  EXPECT_FALSE(load_sound(&audio.sounds[0], temp_path("nothing-here.wav").c_str()));
+  EXPECT_EQ(audio.sounds[0], nullptr);
   ASSERT_EQ(headless::message_boxes().size(), 1u);
   const auto& box = headless::message_boxes()[0];
   EXPECT_EQ(box.text, test::open_failed);
-  EXPECT_FALSE(box.has_owner);
+  EXPECT_FALSE(box.owned);
   EXPECT_FALSE(box.has_caption);
+  // Nothing flipped the display for it.
+  for (const std::string& call : headless::shell_calls())
+    EXPECT_NE(call, "flip_to_desktop");
   // A slot that failed to load plays nothing.
-  const std::size_t before = headless::sound_records().size();
-  play_sound(sounds[0]);
-  EXPECT_EQ(headless::sound_records().size(), before);
+  play_sound(audio.sounds[0]);
+  EXPECT_TRUE(headless::sound_records().empty());
 }
 
 // Each broken file is refused with the message of the step that failed, in
-// an error box, and leaves the slot empty.
+// an error box over the display, and leaves the slot empty.
 TEST_F(SoundEffects, EachBrokenFileIsRefusedWithItsOwnMessage) {
-  const bytes fmt = chunk("fmt ", pcm_format());
+  const bytes fmt = chunk("fmt ", pcm_format);
   const bytes data = chunk("data", samples(32));
-  bytes short_format = wave({});
-  {
-    bytes body = pcm_format();
-    body.resize(10);
-    short_format = wave({chunk_claiming("fmt ", 16, body)});
-  }
-  bytes swallowing_format = pcm_format();
+  bytes cut_format = pcm_format;
+  cut_format.resize(10);
+  bytes swallowing_format = pcm_format;
   swallowing_format.insert(swallowing_format.end(), data.begin(), data.end());
-  bytes not_riff(64, 'x');
   struct broken_file {
     const char* name;
     bytes contents;
     const char* message;
   };
   const broken_file cases[] = {
-      {"text.wav", not_riff, test::wave_not_found},
+      {"text.wav", bytes(64, 'x'), test::wave_not_found},
+      {"empty.wav", {}, test::wave_not_found},
       {"avi.wav", riff("AVI ", {fmt, data}), test::wave_not_found},
       {"nofmt.wav", wave({data}), test::wave_not_found},
-      {"shortfmt.wav", short_format, test::format_unreadable},
+      // The search only goes forward: a data chunk before the format is lost.
+      {"dataformat.wav", wave({data, fmt, chunk("LIST", {1, 2})}), test::no_data},
+      {"shortfmt.wav", wave({chunk_claiming("fmt ", 16, cut_format)}), test::format_unreadable},
       // A bare 16-byte format chunk at the very end: the two further bytes
       // of the extended layout are not in the file.
       {"endfmt.wav", wave({fmt}), test::format_unreadable},
@@ -131,111 +115,102 @@ TEST_F(SoundEffects, EachBrokenFileIsRefusedWithItsOwnMessage) {
       // A format chunk claiming more than the file holds swallows the data
       // chunk inside it: leaving it lands past the end, where no data is.
       {"bigfmt.wav", wave({chunk_claiming("fmt ", 4096, swallowing_format)}), test::no_data},
+      // The data chunk after the form's end is not in the form.
+      {"outside.wav",
+       [&] {
+         bytes b = wave({fmt});
+         const bytes after = chunk("data", samples(4));
+         b.insert(b.end(), after.begin(), after.end());
+         return b;
+       }(),
+       test::no_data},
       {"shortdata.wav", wave({fmt, chunk_claiming("data", 1000, samples(10))}), test::data_unreadable},
+      {"emptydata.wav", wave({fmt, chunk("data", {})}), test::buffer_failed},
   };
   for (const broken_file& c : cases) {
     SCOPED_TRACE(c.name);
+    release_sound();
     headless::reset();
-    sound_device = plat_create_sound_device();
-    sounds[0] = nullptr;
+    ASSERT_TRUE(init_sound());
     EXPECT_FALSE(load(c.name, c.contents));
-    EXPECT_EQ(sounds[0], nullptr);
+    EXPECT_EQ(audio.sounds[0], nullptr);
     ASSERT_EQ(headless::message_boxes().size(), 1u);
-    EXPECT_EQ(headless::message_boxes()[0].text, c.message);
-    EXPECT_TRUE(headless::message_boxes()[0].has_caption);
-    EXPECT_EQ(headless::message_boxes()[0].caption, test::error_caption);
+    const auto& box = headless::message_boxes()[0];
+    EXPECT_EQ(box.text, c.message);
+    EXPECT_TRUE(box.owned);
+    EXPECT_EQ(box.caption, test::error_caption);
     EXPECT_TRUE(headless::sound_records().empty());
   }
 }
 
 TEST_F(SoundEffects, HugeClaimedDataSizeIsRefusedWithoutReservingIt) {
-  const bytes file = wave({chunk("fmt ", pcm_format()), chunk_claiming("data", 0xFFFFFFF0u, samples(8))});
-  const std::string path = write_temp("huge.wav", file);
   test::largest_allocation = 0;
-  EXPECT_FALSE(load_sound(&sounds[0], path.c_str()));
+  EXPECT_FALSE(load("huge.wav", wave({chunk("fmt ", pcm_format), chunk_claiming("data", 0xFFFFFFF0u, samples(8))})));
   EXPECT_LT(test::largest_allocation, 1u << 20);
-  EXPECT_EQ(last_message(), test::data_unreadable);
-  EXPECT_EQ(sounds[0], nullptr);
+  EXPECT_EQ(headless::message_boxes().back().text, test::data_unreadable);
+  EXPECT_EQ(audio.sounds[0], nullptr);
 }
 
-TEST_F(SoundEffects, NoDeviceMeansNoBufferAndItsMessage) {
-  plat_release_sound_device(sound_device);
-  sound_device = nullptr;
-  EXPECT_FALSE(load("nodevice.wav", pcm_file(samples(16))));
-  EXPECT_EQ(last_message(), test::buffer_failed);
-  EXPECT_EQ(sounds[0], nullptr);
-}
-
-TEST_F(SoundEffects, BufferLostAtLoadIsRestoredAndFilled) {
-  const bytes data = samples(100);
-  headless::lose_next_sound_lock();
-  ASSERT_TRUE(load("lost.wav", pcm_file(data)));
-  EXPECT_EQ(headless::buffer_contents(sounds[0]), data);
-  EXPECT_TRUE(headless::message_boxes().empty());
-}
-
-TEST_F(SoundEffects, PlayingRestartsFromTheBeginningEveryTime) {
-  ASSERT_TRUE(load("play.wav", pcm_file(samples(40))));
-  const int number = headless::buffer_number(sounds[0]);
-  const std::size_t before = headless::sound_records().size();
-  play_sound(sounds[0]);
-  play_sound(sounds[0]);
-  const auto& records = headless::sound_records();
-  ASSERT_EQ(records.size(), before + 6);
-  const sound_action expected[] = {sound_action::stop, sound_action::set_position, sound_action::play};
-  for (std::size_t i = 0; i < 6; ++i) {
-    const auto& r = records[before + i];
-    EXPECT_EQ(r.action, expected[i % 3]) << i;
-    EXPECT_EQ(r.buffer, number);
-    if (r.action == sound_action::set_position) {
-      EXPECT_EQ(r.value, 0u);
-    }
-  }
-}
-
-TEST_F(SoundEffects, ReleaseFreesEveryFilledSlotAndTheDevice) {
-  const bytes file = pcm_file(samples(16));
-  ASSERT_TRUE(load_sound(&sounds[0], write_temp("a.wav", file).c_str()));
-  ASSERT_TRUE(load_sound(&sounds[7], write_temp("b.wav", file).c_str()));
-  const int first = headless::buffer_number(sounds[0]);
-  const int second = headless::buffer_number(sounds[7]);
+TEST_F(SoundEffects, NoDeviceMeansNoSoundAndItsMessage) {
   release_sound();
-  for (auto* slot : sounds)
+  EXPECT_FALSE(load("nodevice.wav", wave({chunk("fmt ", pcm_format), chunk("data", samples(16))})));
+  EXPECT_EQ(headless::message_boxes().back().text, test::buffer_failed);
+  EXPECT_EQ(audio.sounds[0], nullptr);
+}
+
+TEST_F(SoundEffects, SoundThatCannotBeFilledStaysSilentWithoutABox) {
+  headless::fail_next_sound_fill();
+  EXPECT_FALSE(load("unfilled.wav", wave({chunk("fmt ", pcm_format), chunk("data", samples(16))})));
+  // It keeps its slot, so that the teardown releases it.
+  ASSERT_NE(audio.sounds[0], nullptr);
+  EXPECT_TRUE(headless::message_boxes().empty());
+  const int number = headless::sound_number(audio.sounds[0]);
+  release_sound();
+  EXPECT_EQ(headless::sound_records().back().action, sound_action::release);
+  EXPECT_EQ(headless::sound_records().back().sound, number);
+}
+
+TEST_F(SoundEffects, ReleaseFreesEveryFilledSlotOnceAndThenTheDevice) {
+  const bytes file = wave({chunk("fmt ", pcm_format), chunk("data", samples(16))});
+  ASSERT_TRUE(load_sound(&audio.sounds[0], write_temp("a.wav", file).c_str()));
+  ASSERT_TRUE(load_sound(&audio.sounds[7], write_temp("b.wav", file).c_str()));
+  play_sound(audio.sounds[7]);
+  play_sound(audio.sounds[7]);
+  const std::size_t before = headless::shell_calls().size();
+  release_sound();
+  for (plat_sound* slot : audio.sounds)
     EXPECT_EQ(slot, nullptr);
-  EXPECT_EQ(sound_device, nullptr);
-  int released_first = 0, released_second = 0;
-  for (const auto& r : headless::sound_records()) {
-    if (r.action != sound_action::release)
-      continue;
-    if (r.buffer == first)
-      ++released_first;
-    if (r.buffer == second)
-      ++released_second;
-  }
-  EXPECT_EQ(released_first, 1);
-  EXPECT_EQ(released_second, 1);
-  release_sound();  // nothing left: harmless
+  EXPECT_FALSE(audio.device_open);
+  std::vector<std::pair<sound_action, int>> seen;
+  for (const auto& r : headless::sound_records())
+    seen.emplace_back(r.action, r.sound);
+  EXPECT_EQ(seen, (std::vector<std::pair<sound_action, int>>{{sound_action::load, 1},
+                                                             {sound_action::load, 2},
+                                                             {sound_action::play, 2},
+                                                             {sound_action::play, 2},
+                                                             {sound_action::release, 1},
+                                                             {sound_action::release, 2}}));
+  EXPECT_EQ(headless::shell_calls().size(), before + 1);
+  release_sound();  // nothing left: no second close
+  EXPECT_EQ(headless::shell_calls().size(), before + 1);
 }
 
 TEST_F(SoundEffects, DeviceSetUpFailuresShowTheirErrorBoxes) {
   struct set_up_case {
-    bool no_device, no_cooperation;
-    const char* message;  // null: set up without a box
+    plat_sound_stage stage;
+    const char* message;
+    bool device_open;  // a device without cooperation is still closed at teardown
   };
-  for (const set_up_case& c :
-       {set_up_case{true, false, test::device_failed}, set_up_case{false, true, test::cooperation_failed},
-        set_up_case{false, false, nullptr}}) {
+  for (const set_up_case& c : {set_up_case{plat_sound_stage::no_device, test::device_failed, false},
+                               set_up_case{plat_sound_stage::no_cooperation, test::cooperation_failed, true}}) {
     release_sound();
     headless::reset();
-    headless::fail_sound_device(c.no_device, c.no_cooperation);
-    EXPECT_EQ(init_sound(nullptr), c.message == nullptr);
-    if (c.message == nullptr) {
-      EXPECT_NE(sound_device, nullptr);
-      EXPECT_TRUE(headless::message_boxes().empty());
-    } else {
-      EXPECT_EQ(last_message(), c.message);
-      EXPECT_EQ(headless::message_boxes().back().caption, test::error_caption);
-    }
+    headless::fail_sound(c.stage);
+    EXPECT_FALSE(init_sound());
+    ASSERT_EQ(headless::message_boxes().size(), 1u);
+    EXPECT_EQ(headless::message_boxes()[0].text, c.message);
+    EXPECT_EQ(headless::message_boxes()[0].caption, test::error_caption);
+    EXPECT_EQ(audio.device_open, c.device_open);
   }
 }
 

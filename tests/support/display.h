@@ -22,18 +22,15 @@ inline bool open_display(bool five_five_five = false) {
   for (image_slot& slot : images)
     slot = image_slot{};
   pixel_format = pixel_format_record{};
-  main_window = plat_create_window();
-  if (main_window == nullptr || !init_display(main_window))
+  if (!plat_open_window() || !init_display())
     return false;
   read_pixel_format();
   return true;
 }
 
 inline void close_display_and_window() {
-  close_display(main_window);
-  if (main_window != nullptr)
-    plat_destroy_window(main_window);
-  main_window = nullptr;
+  close_display();
+  plat_close_window();
 }
 
 // Pixels of a surface as one row-major array without the row padding.
