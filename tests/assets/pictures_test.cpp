@@ -122,28 +122,6 @@ TEST_P(GeneratedPictures, OpaquePicturesHaveNoKeyColouredPixels) {
   }
 }
 
-// The question and each answer band carry text: more than the panel's own
-// flat colour. Compared against a flat band would be fragile; instead the
-// band must show several distinct pixel values.
-TEST_P(GeneratedPictures, QuestionsHaveTextInTheQuestionAndEachAnswerBand) {
-  auto distinct = [](const picture& p, int y, int h) {
-    std::map<std::uint16_t, int> seen;
-    for (int j = y; j < y + h; ++j) {
-      for (int i = 30; i < 300; ++i) {
-        ++seen[pixel(p, i, j)];
-      }
-    }
-    return seen.size();
-  };
-  for (int n = 1; n <= 60; ++n) {
-    const picture p = load(question_name(n));
-    EXPECT_GT(distinct(p, 20, 156), 20u) << question_name(n);
-    for (int a = 0; a < 3; ++a) {
-      EXPECT_GT(distinct(p, 196 + 28 * a + 4, 20), 12u) << question_name(n) << " answer " << a;
-    }
-  }
-}
-
 TEST_P(GeneratedPictures, EveryRegionTheScenesDrawHoldsSomething) {
   const picture result = load("result.bm");
   EXPECT_EQ(visible_in(result, 0, 0, 224, 28), 0) << "row 0 is never read";
