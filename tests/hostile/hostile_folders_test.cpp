@@ -118,13 +118,10 @@ TEST_F(hostile_folder, result_file_that_cannot_be_written) {
   start_spoilt([] { ASSERT_TRUE(std::filesystem::create_directory(result_file_utf8)); });
   quick_start(plat_key::space);
   answer_all({2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2});
-  ASSERT_TRUE(run_until([&] { return scenes.analysis_active == 1; }));
+  to_finished_board();
   std::int8_t scores[trait_count];
   for (int t = 0; t < trait_count; ++t)
     scores[t] = scoring.trait_scores[t][0];
-  press(plat_key::space);
-  press(plat_key::space);
-  ASSERT_TRUE(run_until([&] { return at_analysis(21); }));
   press(plat_key::space);
   ASSERT_TRUE(run_until([&] { return at_analysis(24); }));
   // The analysis still ends in this frame and hands back to the title.

@@ -49,26 +49,11 @@ TEST_P(escape_at, tears_down_in_order_and_runs_no_further_frame) {
 
 INSTANTIATE_TEST_SUITE_P(steps, escape_at,
                          ::testing::Values(stop_point{"title_fade", [](game_run* g) { g->frames(2); }, false},
-                                           stop_point{"title_zoom",
-                                                      [](game_run* g) {
-                                                        g->frames(2);
-                                                        g->press(plat_key::space);
-                                                        g->press(plat_key::space);
-                                                        ASSERT_TRUE(g->at_title(8) || g->at_title(9));
-                                                      },
-                                                      true},
                                            stop_point{"noise_screen",
                                                       [](game_run* g) {
                                                         ASSERT_TRUE(g->run_until([g] { return g->at_title(7); }));
                                                         g->press(plat_key::space);
                                                         ASSERT_TRUE(g->run_until([g] { return g->at_title(17); }));
-                                                      },
-                                                      true},
-                                           stop_point{"answering",
-                                                      [](game_run* g) {
-                                                        g->quick_start();
-                                                        ASSERT_TRUE(
-                                                            g->run_until([] { return questions.answer_active == 1; }));
                                                       },
                                                       true},
                                            stop_point{"confirmation_flash",
@@ -78,22 +63,11 @@ INSTANTIATE_TEST_SUITE_P(steps, escape_at,
                                                         ASSERT_EQ(questions.collect_active, 1);
                                                       },
                                                       true},
-                                           stop_point{"analysis_gauge",
-                                                      [](game_run* g) {
-                                                        g->quick_start();
-                                                        g->answer_all(std::vector<int>(12, 0));
-                                                        ASSERT_TRUE(g->run_until([g] { return g->at_analysis(5); }));
-                                                      },
-                                                      true},
                                            stop_point{"analysis_black_wait",
                                                       [](game_run* g) {
                                                         g->quick_start();
                                                         g->answer_all(std::vector<int>(12, 0));
-                                                        ASSERT_TRUE(
-                                                            g->run_until([] { return scenes.analysis_active == 1; }));
-                                                        g->press(plat_key::space);
-                                                        g->press(plat_key::space);
-                                                        ASSERT_TRUE(g->run_until([g] { return g->at_analysis(21); }));
+                                                        g->to_finished_board();
                                                         g->press(plat_key::space);
                                                         ASSERT_TRUE(g->run_until([g] { return g->at_analysis(23); }));
                                                       },
