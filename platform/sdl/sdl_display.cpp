@@ -130,6 +130,9 @@ void cover_display(SDL_Window* sdl) {
 
 // Waits out what is left of the display's refresh period since the last
 // present. Where the renderer waits for the vertical blank, nothing is left.
+// The wait stops a little short of the period: the rate the display reports
+// is rounded (and unknown on some), and a wait longer than the real period
+// would make a vsync'd present miss every few blanks.
 void pace_frame() {
   int rate = 0;
   SDL_DisplayMode mode;
@@ -137,8 +140,8 @@ void pace_frame() {
     rate = mode.refresh_rate;
   if (rate <= 0)
     rate = default_refresh_rate;
-  const auto period = std::chrono::nanoseconds(1000000000 / rate);
-  const auto due = screen.last_present + period;
+  const auto shortest = std::chrono::nanoseconds(950000000 / rate);
+  const auto due = screen.last_present + shortest;
   if (std::chrono::steady_clock::now() < due)
     std::this_thread::sleep_until(due);
   screen.last_present = std::chrono::steady_clock::now();
