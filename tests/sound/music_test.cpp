@@ -129,7 +129,10 @@ TEST_F(Music, ProgramDirectoryKeepsItsSeparatorAndNeverWalksOffTheBuffer) {
 TEST_F(Music, PathTooLongForThePlayerStopsTheOldTuneAndPlaysNothing) {
   // The player takes paths of up to 222 bytes.
   const std::string name = "bgm01.mid";
-  const std::string fits = "/" + std::string(222 - name.size() - 2, 'a') + "/";
+  // Built in place: GCC 12 warns falsely about "/" + std::string(...) at -O3.
+  std::string fits(222 - name.size(), 'a');
+  fits.front() = '/';
+  fits.back() = '/';
   headless::set_program_file_name(fits + "shindan");
   play_music(name.c_str());
   EXPECT_EQ(sent(), (calls{"open " + fits + name, "play"}));
