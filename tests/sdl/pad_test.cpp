@@ -133,6 +133,7 @@ bool answering() {
 }
 
 TEST(pad, a_whole_test_answered_with_the_pad_alone) {
+  ASSERT_TRUE(fs::exists(fs::path(SHINDAN_TEST_GAME_DIR) / "q049.bm")) << "no asset pack in " SHINDAN_TEST_GAME_DIR;
   char pattern[] = "/tmp/shindan-pad-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
   const fs::path root = pattern;
