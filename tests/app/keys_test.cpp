@@ -23,27 +23,25 @@ std::vector<key_latch> run_polls(const std::vector<bool>& downs, key_latch start
   return seen;
 }
 
-TEST(KeyLatch, HoldingAKeyPressesItOnce) {
-  EXPECT_EQ(run_polls({true, true, true, false, false}),
-            (std::vector<key_latch>{key_pressed, key_held, key_held, key_released, key_up}));
-}
-
-TEST(KeyLatch, SecondPressRightAfterAReleaseIsLost) {
-  // Up at one poll and down again at the next: no second press.
-  EXPECT_EQ(run_polls({true, false, true, true}),
-            (std::vector<key_latch>{key_pressed, key_released, key_held, key_held}));
-  // Up at two polls in a row: the next press counts.
-  EXPECT_EQ(run_polls({true, false, false, true}),
-            (std::vector<key_latch>{key_pressed, key_released, key_up, key_pressed}));
-  // A tap between two polls is never seen.
-  EXPECT_EQ(run_polls({false, false}), (std::vector<key_latch>{key_up, key_up}));
-}
-
-TEST(KeyLatch, KeyAlreadyDownAtTheFirstPollPressesAtOnce) {
-  // A latch left at key_up by an earlier scene sees a held key as a new press.
-  EXPECT_EQ(run_polls({true}), std::vector<key_latch>{key_pressed});
-  // A latch left held keeps being held.
-  EXPECT_EQ(run_polls({true}, key_held), std::vector<key_latch>{key_held});
+TEST(KeyLatch, OnePressPerHoldWhateverThePolls) {
+  const struct {
+    const char* what;
+    std::vector<bool> downs;
+    key_latch start;
+    std::vector<key_latch> seen;
+  } cases[] = {
+      {"held", {true, true, true, false, false}, key_up, {key_pressed, key_held, key_held, key_released, key_up}},
+      // Up at one poll and down again at the next: no second press.
+      {"up once", {true, false, true, true}, key_up, {key_pressed, key_released, key_held, key_held}},
+      {"up twice", {true, false, false, true}, key_up, {key_pressed, key_released, key_up, key_pressed}},
+      {"tap between polls", {false, false}, key_up, {key_up, key_up}},
+      // A latch left at key_up by an earlier scene sees a held key as a new
+      // press; one left held keeps being held.
+      {"down at the first poll", {true}, key_up, {key_pressed}},
+      {"left held", {true}, key_held, {key_held}},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(run_polls(c.downs, c.start), c.seen) << c.what;
 }
 
 TEST(KeyLatch, EachLatchAdvancesOnlyWhenItsOwnerPolls) {

@@ -75,54 +75,36 @@ struct gauges : ::testing::Test {
   }
 };
 
-TEST_F(gauges, zero_draws_no_bar_and_a_single_digit) {
-  draw_gauge(0, 0);
-  snapshot();
-  expect_bar(0, 0, 0);
-  expect_blank_cell(178, 118);
-  expect_blank_cell(188, 118);
-  expect_cell(198, 118, 10);
-  expect_cell(208, 118, 0);
-}
-
-TEST_F(gauges, full_scores_reach_both_ends_with_three_digits) {
-  draw_gauge(1, 100);
-  draw_gauge(2, -100);
-  snapshot();
-  expect_bar(1, 424, 624);
-  expect_cell(178, 154, 10);
-  expect_cell(188, 154, 1);
-  expect_cell(198, 154, 0);
-  expect_cell(208, 154, 0);
-
-  expect_bar(2, 226, 426);
-  expect_cell(178, 190, 11);
-  expect_cell(188, 190, 1);
-  expect_cell(198, 190, 0);
-  expect_cell(208, 190, 0);
-}
-
-TEST_F(gauges, a_small_negative_score_grows_left_from_the_centre) {
-  draw_gauge(3, -7);
-  snapshot();
-  expect_bar(3, 412, 426);
-  expect_blank_cell(188, 226);
-  expect_cell(198, 226, 11);
-  expect_cell(208, 226, 7);
-}
-
-TEST_F(gauges, two_digit_figures_put_the_sign_just_left_of_the_tens) {
-  draw_figure(300, 20, 3, 42);
-  draw_figure(300, 50, 3, -58);
-  snapshot();
-  expect_blank_cell(290, 20);
-  expect_blank_cell(290, 50);
-  expect_cell(300, 20, 10);
-  expect_cell(310, 20, 4);
-  expect_cell(320, 20, 2);
-  expect_cell(300, 50, 11);
-  expect_cell(310, 50, 5);
-  expect_cell(320, 50, 8);
+// The bar from the centre (424..426) by two pixels a unit, and the figure
+// right-aligned at x 208 with its sign just left of the highest digit; -1 is
+// a blank cell. Gauges draw at row 118 + 36 * trait, bare figures where asked.
+TEST_F(gauges, bars_and_figures_for_each_kind_of_value) {
+  struct gauge_case {
+    int trait, value, bar_from, bar_to, y;
+    int cells[4];  // at x 178, 188, 198, 208
+  } const cases[] = {
+      {0, 0, 0, 0, 118, {-1, -1, 10, 0}},      {1, 100, 424, 624, 154, {10, 1, 0, 0}},
+      {2, -100, 226, 426, 190, {11, 1, 0, 0}}, {3, -7, 412, 426, 226, {-1, -1, 11, 7}},
+      {-1, 42, 0, 0, 20, {-1, 10, 4, 2}},      {-1, -58, 0, 0, 50, {-1, 11, 5, 8}},
+  };
+  for (const gauge_case& c : cases) {
+    SCOPED_TRACE(c.value);
+    clear_back_buffer();
+    const int x0 = c.trait < 0 ? 290 : 178;
+    if (c.trait < 0)
+      draw_figure(x0 + 10, c.y, 3, c.value);
+    else
+      draw_gauge(c.trait, c.value);
+    snapshot();
+    if (c.trait >= 0)
+      expect_bar(c.trait, c.bar_from, c.bar_to);
+    for (int i = 0; i < 4; ++i) {
+      if (c.cells[i] < 0)
+        expect_blank_cell(x0 + 10 * i, c.y);
+      else
+        expect_cell(x0 + 10 * i, c.y, c.cells[i]);
+    }
+  }
 }
 
 TEST_F(gauges, animation_counts_towards_the_target_one_unit_a_step) {

@@ -143,53 +143,38 @@ TEST_F(draw_image_scaled_test, unusable_scales_and_far_regions_draw_nothing) {
   EXPECT_EQ(drawn(headless::back_buffer_pixels()).count, 0);
 }
 
+// Where a region lands and what is left of it; an empty result is never
+// inverted, and an inverted region is refused without changing anything.
 TEST(clip_to_screen, examples) {
-  std::int32_t x = 700, y = 0;
-  plat_rect out;
-  ASSERT_TRUE(clip_to_screen(&x, &y, &out, 0, 0, 100, 10));
-  EXPECT_EQ(x, 640);
-  EXPECT_EQ(out.right, out.left);
-
-  x = 5;
-  y = -10;
-  ASSERT_TRUE(clip_to_screen(&x, &y, &out, 0, 64, 10, 96));
-  EXPECT_EQ(y, 0);
-  EXPECT_EQ(out.top, 74);
-  EXPECT_EQ(out.bottom, 96);
-
-  // Wholly off to the left and above: empty, never inverted.
-  x = -500;
-  y = -500;
-  ASSERT_TRUE(clip_to_screen(&x, &y, &out, 10, 20, 110, 60));
-  EXPECT_EQ(x, 0);
-  EXPECT_EQ(y, 0);
-  EXPECT_EQ(out.left, 110);
-  EXPECT_EQ(out.top, 60);
-
-  // Hanging over the right and bottom edges.
-  x = 600;
-  y = 470;
-  ASSERT_TRUE(clip_to_screen(&x, &y, &out, 0, 0, 100, 32));
-  EXPECT_EQ(x, 600);
-  EXPECT_EQ(out.right, 40);
-  EXPECT_EQ(out.bottom, 10);
-
-  // Inverted regions are refused and change nothing.
-  x = 1;
-  y = 2;
-  EXPECT_FALSE(clip_to_screen(&x, &y, &out, 10, 0, 5, 10));
-  EXPECT_FALSE(clip_to_screen(&x, &y, &out, 0, 10, 5, 5));
-  EXPECT_EQ(x, 1);
-  EXPECT_EQ(y, 2);
-
-  // Regions wider than the integers can hold are cut without wrapping round.
-  x = 0;
-  y = 0;
-  ASSERT_TRUE(clip_to_screen(&x, &y, &out, std::numeric_limits<std::int32_t>::min(), 0,
-                             std::numeric_limits<std::int32_t>::max(), 10));
-  EXPECT_EQ(x, 0);
-  EXPECT_EQ(out.left, std::numeric_limits<std::int32_t>::min());
-  EXPECT_EQ(static_cast<std::int64_t>(out.right) - out.left, 640);
+  constexpr std::int32_t lo = std::numeric_limits<std::int32_t>::min(), hi = std::numeric_limits<std::int32_t>::max();
+  const struct {
+    std::int32_t x, y;
+    plat_rect in;
+    bool ok;
+    std::int32_t want_x, want_y;
+    plat_rect want;
+  } cases[] = {
+      {700, 0, {0, 0, 100, 10}, true, 640, 0, {0, 0, 0, 10}},           // off the right: empty
+      {5, -10, {0, 64, 10, 96}, true, 5, 0, {0, 74, 10, 96}},           // over the top
+      {-500, -500, {10, 20, 110, 60}, true, 0, 0, {110, 60, 110, 60}},  // wholly off left and above
+      {600, 470, {0, 0, 100, 32}, true, 600, 470, {0, 0, 40, 10}},      // over right and bottom
+      {1, 2, {10, 0, 5, 10}, false, 1, 2, {}},                          // inverted across
+      {1, 2, {0, 10, 5, 5}, false, 1, 2, {}},                           // inverted down
+      {0, 0, {lo, 0, hi, 10}, true, 0, 0, {lo, 0, lo + 640, 10}},       // too wide to subtract
+  };
+  for (const auto& c : cases) {
+    std::int32_t x = c.x, y = c.y;
+    plat_rect out{};
+    EXPECT_EQ(clip_to_screen(&x, &y, &out, c.in.left, c.in.top, c.in.right, c.in.bottom), c.ok) << c.x << "," << c.y;
+    EXPECT_EQ(x, c.want_x);
+    EXPECT_EQ(y, c.want_y);
+    if (c.ok) {
+      EXPECT_EQ(out.left, c.want.left) << c.x << "," << c.y;
+      EXPECT_EQ(out.top, c.want.top) << c.x << "," << c.y;
+      EXPECT_EQ(out.right, c.want.right) << c.x << "," << c.y;
+      EXPECT_EQ(out.bottom, c.want.bottom) << c.x << "," << c.y;
+    }
+  }
 }
 
 TEST_F(surface_loss_test, a_lost_picture_is_read_again_from_its_file) {

@@ -28,24 +28,6 @@ TEST_F(load_image_test, fills_the_slot_from_the_file) {
   EXPECT_EQ(test::peek(slot.surface, 6, 4), 0xFFFF);
 }
 
-TEST_F(load_image_test, wide_and_top_down_bitmaps) {
-  // Column 639 and beyond of an 800-wide bitmap are told apart by colour.
-  const std::string wide = test::bmp_file("wide.bmp", 800, 2, [](int x, int) {
-    return x < 639 ? 0x0000FFu : x == 639 ? 0x00FF00u : 0xFF0000u;
-  });
-  ASSERT_TRUE(load_image(&images[0], wide.c_str()));
-  EXPECT_EQ(images[0].width, 640u);
-  EXPECT_EQ(images[0].height, 2u);
-  EXPECT_EQ(test::peek(images[0].surface, 639, 1), 0x07E0);
-
-  const std::string down = test::bmp_file(
-      "down.bmp", 3, 4, [](int, int y) { return y == 0 ? 0xFF0000u : 0x0000FFu; }, true);
-  ASSERT_TRUE(load_image(&images[1], down.c_str()));
-  EXPECT_EQ(images[1].height, 4u);
-  EXPECT_EQ(test::peek(images[1].surface, 1, 0), 0xF800);
-  EXPECT_EQ(test::peek(images[1].surface, 1, 3), 0x001F);
-}
-
 TEST_F(load_image_test, missing_file_leaves_the_slot_as_it_was) {
   const std::string missing = test::temp_path("nothing-here.bmp");
   EXPECT_FALSE(load_image(&images[4], missing.c_str()));
