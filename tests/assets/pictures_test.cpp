@@ -55,16 +55,9 @@ class GeneratedPictures : public ::testing::TestWithParam<bool> {
     if (slot->surface == nullptr) {
       return p;
     }
-    plat_pixels locked;
-    EXPECT_EQ(plat_lock(slot->surface, &locked), plat_result::ok);
-    p.width = locked.width;
-    p.height = locked.height;
-    for (std::uint32_t y = 0; y < locked.height; ++y) {
-      const auto* row = reinterpret_cast<const std::uint16_t*>(static_cast<const std::uint8_t*>(locked.pixels) +
-                                                               static_cast<std::ptrdiff_t>(y) * locked.pitch);
-      p.pixels.insert(p.pixels.end(), row, row + locked.width);
-    }
-    plat_unlock(slot->surface);
+    p.width = slot->surface->width;
+    p.height = slot->surface->height;
+    p.pixels = testing_files::pixels_of(slot->surface);
     return p;
   }
 };

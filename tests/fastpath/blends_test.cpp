@@ -128,21 +128,15 @@ drawing translucent(float t) {
   };
 }
 
-TEST_P(blends, translucent_gives_the_double_arithmetic_for_every_channel_pair) {
-  for (const float t : transparencies()) {
-    SCOPED_TRACE(t);
-    check_every_channel_pair(
-        translucent(t), [t](std::uint16_t d, std::uint16_t s) { return reference_translucent(pixel_format, t, d, s); });
-  }
-}
-
-TEST_P(blends, translucent_random_pictures) {
+TEST_P(blends, translucent_gives_the_double_arithmetic_for_every_channel_pair_and_random_pictures) {
   std::mt19937 rng(GetParam() ? 21 : 22);
   for (const float t : transparencies()) {
     SCOPED_TRACE(t);
-    check_random_regions(&rng, translucent(t), [t](std::uint16_t d, std::uint16_t s) {
+    const pixel_rule rule = [t](std::uint16_t d, std::uint16_t s) {
       return reference_translucent(pixel_format, t, d, s);
-    });
+    };
+    check_every_channel_pair(translucent(t), rule);
+    check_random_regions(&rng, translucent(t), rule);
   }
 }
 
