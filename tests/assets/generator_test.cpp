@@ -55,32 +55,6 @@ TEST_F(AssetGenerator, GivesTheSameBytesOnEveryRunAsInTheGameFolder) {
   }
 }
 
-// Every picture is a 24-bit bottom-up bitmap with the plain 40-byte header,
-// the variant every bitmap reader accepts.
-TEST_F(AssetGenerator, PicturesAreUncompressed24BitBottomUpBitmaps) {
-  int pictures = 0;
-  for (const fs::directory_entry& e : fs::directory_iterator(SHINDAN_TEST_GAME_DIR)) {
-    if (e.path().extension() != ".bm") {
-      continue;
-    }
-    ++pictures;
-    const auto b = pack_test::read_bytes(e.path().string());
-    const std::string name = e.path().filename().string();
-    ASSERT_GE(b.size(), 54u) << name;
-    EXPECT_EQ(b[0], 'B') << name;
-    EXPECT_EQ(b[1], 'M') << name;
-    EXPECT_EQ(pack_test::le32(b, 2), b.size()) << name;
-    EXPECT_EQ(pack_test::le32(b, 14), 40u) << name;
-    const std::uint32_t width = pack_test::le32(b, 18);
-    const auto height = static_cast<std::int32_t>(pack_test::le32(b, 22));
-    EXPECT_GT(height, 0) << name << ": bottom row first";
-    EXPECT_EQ(pack_test::le16(b, 28), 24u) << name;
-    EXPECT_EQ(pack_test::le32(b, 30), 0u) << name;
-    EXPECT_EQ(pack_test::le32(b, 10) + ((width * 3 + 3) & ~3u) * static_cast<std::uint32_t>(height), b.size()) << name;
-  }
-  EXPECT_EQ(pictures, 82);
-}
-
 TEST_F(AssetGenerator, RefusesBrokenQuestionTextsAndWritesNothing) {
   std::ifstream in(SHINDAN_TEST_QUESTIONS, std::ios::binary);
   const std::string good((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -36,42 +36,66 @@ void expect_rle_refused(std::uint32_t compression, std::int32_t width, std::int3
 
 using px = std::vector<std::uint16_t>;
 
-TEST(BmpRle8, RunsLineEndsAndTheEndMarker) {
-  // Bottom row: three of 1, one of 2; end of line; top row: two of 3, then the
-  // end marker leaves the rest at index 0.
-  EXPECT_EQ(decode_rle(rle8, 4, 2, {3, 1, 1, 2, 0, 0, 2, 3, 0, 1}), (px{W, W, B, B, R, R, R, G}));
-  // A line end early in a row leaves the rest of that row at index 0.
-  EXPECT_EQ(decode_rle(rle8, 3, 2, {1, 1, 0, 0, 1, 2, 0, 1}), (px{G, B, B, R, B, B}));
+// Each stream with the pixels it gives, top row first; no pixels: refused.
+struct rle_case {
+  const char* what;
+  std::uint32_t compression;
+  std::int32_t width, height;
+  bytes stream;
+  px want;
+};
+
+const rle_case rle_cases[] = {
+    // Bottom row: three of 1, one of 2; end of line; top row: two of 3, then
+    // the end marker leaves the rest at index 0.
+    {"runs, line end, end marker", rle8, 4, 2, {3, 1, 1, 2, 0, 0, 2, 3, 0, 1}, {W, W, B, B, R, R, R, G}},
+    {"early line end", rle8, 3, 2, {1, 1, 0, 0, 1, 2, 0, 1}, {G, B, B, R, B, B}},
+    // Three literal bytes take a padding byte, four take none.
+    {"odd literal run", rle8, 5, 1, {0, 3, 1, 2, 3, 0, 2, 2, 0, 1}, {R, G, W, G, G}},
+    {"even literal run", rle8, 5, 1, {0, 4, 1, 2, 3, 1, 1, 2, 0, 1}, {R, G, W, R, G}},
+    // One pixel, then move 2 right and 1 up, one more pixel.
+    {"delta", rle8, 4, 3, {1, 1, 0, 2, 2, 1, 1, 2, 0, 1}, {B, B, B, B, B, B, B, G, R, B, B, B}},
+    {"run past the right edge", rle8, 2, 2, {5, 1, 0, 0, 1, 2, 0, 1}, {G, B, R, R}},
+    {"literal past the right edge", rle8, 2, 2, {0, 3, 1, 2, 3, 0, 0, 0, 1, 3, 0, 1}, {W, B, R, G}},
+    {"run starting past the edge", rle8, 2, 2, {0, 0, 3, 1, 2, 2, 0, 1}, {R, R, B, B}},
+    {"delta far right", rle8, 2, 1, {0, 2, 255, 0, 200, 1, 0, 1}, {B, B}},
+    {"delta past the top", rle8, 2, 2, {1, 1, 0, 2, 0, 5, 1, 2, 0, 0, 9, 9}, {B, B, R, B}},
+    {"line ends past the last row", rle8, 1, 1, {1, 1, 0, 0, 0, 0, 0, 0, 0, 1}, {R}},
+    // The end marker may be missing once every row is done; data that stops
+    // with rows to come, or a command cut short, is a truncated file.
+    {"no end marker", rle8, 1, 1, {1, 1, 0, 0}, {R}},
+    {"rows missing", rle8, 1, 2, {1, 1}, {}},
+    {"no data", rle8, 1, 2, {}, {}},
+    {"half a run", rle8, 1, 2, {1}, {}},
+    {"literal cut short", rle8, 8, 1, {0, 5, 1, 2}, {}},
+    {"delta cut short", rle8, 8, 1, {0, 2, 1}, {}},
+    // Only the padding byte of a final literal run missing loses nothing.
+    {"final literal unpadded", rle8, 3, 1, {0, 3, 1, 2, 3}, {R, G, W}},
+    {"final run fills the row", rle8, 3, 1, {3, 2}, {G, G, G}},
+    {"final run short of the row", rle8, 3, 1, {2, 2}, {}},
+    {"rle4 runs alternate nibbles", rle4, 5, 1, {5, 0x12, 0, 1}, {R, G, R, G, R}},
+    {"rle4 two rows", rle4, 4, 2, {2, 0x33, 0, 0, 3, 0x21, 0, 1}, {G, R, G, B, W, W, B, B}},
+    // Five nibbles fill three bytes, padded to four; three fill two.
+    {"rle4 odd literal", rle4, 6, 1, {0, 5, 0x12, 0x31, 0x20, 0, 1, 0x33, 0, 1}, {R, G, W, R, G, W}},
+    {"rle4 short literal", rle4, 4, 1, {0, 3, 0x12, 0x30, 1, 0x11, 0, 1}, {R, G, W, R}},
+    {"rle4 literal clipped", rle4, 2, 2, {0, 5, 0x12, 0x31, 0x20, 0, 0, 0, 1, 0x30, 0, 1}, {W, B, R, G}},
+    {"rle4 literal cut short", rle4, 8, 1, {0, 5, 0x12}, {}},
+    // Rows of a compressed stream cannot be stored top-down.
+    {"top-down rle8", rle8, 1, -1, {1, 1, 0, 1}, {}},
+    {"top-down rle4", rle4, 2, -1, {2, 0x11, 0, 1}, {}},
+};
+
+TEST(BmpRle, EachStreamGivesItsPixelsOrIsRefused) {
+  for (const rle_case& c : rle_cases) {
+    SCOPED_TRACE(c.what);
+    if (c.want.empty())
+      expect_rle_refused(c.compression, c.width, c.height, c.stream);
+    else
+      EXPECT_EQ(decode_rle(c.compression, c.width, c.height, c.stream), c.want);
+  }
 }
 
-TEST(BmpRle8, LiteralRunsArePaddedToWholeWords) {
-  // Three literal bytes take a padding byte; the command after it must still be read right.
-  EXPECT_EQ(decode_rle(rle8, 5, 1, {0, 3, 1, 2, 3, 0, 2, 2, 0, 1}), (px{R, G, W, G, G}));
-  // Four literal bytes take none.
-  EXPECT_EQ(decode_rle(rle8, 5, 1, {0, 4, 1, 2, 3, 1, 1, 2, 0, 1}), (px{R, G, W, R, G}));
-}
-
-TEST(BmpRle8, DeltaSkipsPixelsWhichStayAtIndexZero) {
-  // One pixel, then move 2 right and 1 up, one more pixel.
-  EXPECT_EQ(decode_rle(rle8, 4, 3, {1, 1, 0, 2, 2, 1, 1, 2, 0, 1}), (px{B, B, B, B, B, B, B, G, R, B, B, B}));
-}
-
-TEST(BmpRle8, StreamsLeavingThePictureAreClipped) {
-  // A run past the right edge does not wrap into the next row.
-  EXPECT_EQ(decode_rle(rle8, 2, 2, {5, 1, 0, 0, 1, 2, 0, 1}), (px{G, B, R, R}));
-  // Nor does a literal run.
-  EXPECT_EQ(decode_rle(rle8, 2, 2, {0, 3, 1, 2, 3, 0, 0, 0, 1, 3, 0, 1}), (px{W, B, R, G}));
-  // A run starting past the edge of an upper row stays out of the rows below it.
-  EXPECT_EQ(decode_rle(rle8, 2, 2, {0, 0, 3, 1, 2, 2, 0, 1}), (px{R, R, B, B}));
-  // A delta far to the right, then a run that lands nowhere.
-  EXPECT_EQ(decode_rle(rle8, 2, 1, {0, 2, 255, 0, 200, 1, 0, 1}), (px{B, B}));
-  // A delta past the top ends the picture; what follows is ignored.
-  EXPECT_EQ(decode_rle(rle8, 2, 2, {1, 1, 0, 2, 0, 5, 1, 2, 0, 0, 9, 9}), (px{B, B, R, B}));
-  // Line ends past the last row are harmless.
-  EXPECT_EQ(decode_rle(rle8, 1, 1, {1, 1, 0, 0, 0, 0, 0, 0, 0, 1}), (px{R}));
-}
-
-TEST(BmpRle8, WidePicturesAreCutAtTheSurfaceWidth) {
+TEST(BmpRle, WidePicturesAreCutAtTheSurfaceWidth) {
   const px pixels = decode_rle(rle8, 700, 1, {255, 1, 255, 2, 255, 3, 0, 1});
   ASSERT_EQ(pixels.size(), 640u);
   EXPECT_EQ(pixels[254], R);
@@ -81,41 +105,7 @@ TEST(BmpRle8, WidePicturesAreCutAtTheSurfaceWidth) {
   EXPECT_EQ(pixels[639], W);
 }
 
-TEST(BmpRle8, StreamEnds) {
-  // The end marker may be missing once every row is done.
-  EXPECT_EQ(decode_rle(rle8, 1, 1, {1, 1, 0, 0}), (px{R}));
-  // Data that stops with rows still to come is a truncated file.
-  expect_rle_refused(rle8, 1, 2, {1, 1});
-  expect_rle_refused(rle8, 1, 2, {});
-  expect_rle_refused(rle8, 1, 2, {1});
-  // A command cut short: a literal run, a delta.
-  expect_rle_refused(rle8, 8, 1, {0, 5, 1, 2});
-  expect_rle_refused(rle8, 8, 1, {0, 2, 1});
-  // Only the padding byte of a final literal run missing loses nothing.
-  EXPECT_EQ(decode_rle(rle8, 3, 1, {0, 3, 1, 2, 3}), (px{R, G, W}));
-  EXPECT_EQ(decode_rle(rle8, 3, 1, {3, 2}), (px{G, G, G}));
-  expect_rle_refused(rle8, 3, 1, {2, 2});
-}
-
-TEST(BmpRle4, RunsAlternateTheTwoNibbles) {
-  EXPECT_EQ(decode_rle(rle4, 5, 1, {5, 0x12, 0, 1}), (px{R, G, R, G, R}));
-  EXPECT_EQ(decode_rle(rle4, 4, 2, {2, 0x33, 0, 0, 3, 0x21, 0, 1}), (px{G, R, G, B, W, W, B, B}));
-}
-
-TEST(BmpRle4, LiteralRunsCountNibblesAndPadBytesToWords) {
-  // Five nibbles fill three bytes, padded to four.
-  EXPECT_EQ(decode_rle(rle4, 6, 1, {0, 5, 0x12, 0x31, 0x20, 0, 1, 0x33, 0, 1}), (px{R, G, W, R, G, W}));
-  // Three nibbles fill two bytes: no padding.
-  EXPECT_EQ(decode_rle(rle4, 4, 1, {0, 3, 0x12, 0x30, 1, 0x11, 0, 1}), (px{R, G, W, R}));
-  // Clipped at the right edge, still consuming the whole run.
-  EXPECT_EQ(decode_rle(rle4, 2, 2, {0, 5, 0x12, 0x31, 0x20, 0, 0, 0, 1, 0x30, 0, 1}), (px{W, B, R, G}));
-  expect_rle_refused(rle4, 8, 1, {0, 5, 0x12});
-}
-
 TEST(BmpRle, CompressionMustSuitTheBitmap) {
-  // Rows of a compressed stream cannot be stored top-down.
-  expect_rle_refused(rle8, 1, -1, {1, 1, 0, 1});
-  expect_rle_refused(rle4, 2, -1, {2, 0x11, 0, 1});
   bmp_fields wrong_depth = rle_file(rle8, 2, 1, {2, 1, 0, 1});
   wrong_depth.bit_count = 4;
   expect_refused(make_bmp(wrong_depth));
