@@ -17,11 +17,7 @@
 namespace shindan {
 namespace {
 
-using pack_test::be;
-using pack_test::game_file;
-using pack_test::le16;
-using pack_test::le32;
-using pack_test::read_bytes;
+using namespace pack_test;
 
 TEST(GeneratedSounds, EveryEffectLoadsAsShortMonoPcmThatStartsAndEndsSilent) {
   headless::reset();
@@ -30,7 +26,7 @@ TEST(GeneratedSounds, EveryEffectLoadsAsShortMonoPcmThatStartsAndEndsSilent) {
   for (const sound_asset& asset : sound_assets) {
     const std::string path = game_file(asset.file_name);
     EXPECT_TRUE(load_sound(&audio.sounds[asset.slot], path.c_str())) << asset.file_name;
-    const std::vector<std::uint8_t> file = read_bytes(path);
+    const std::vector<std::uint8_t> file = read_file(path);
     ASSERT_GE(file.size(), 44u) << asset.file_name;
     EXPECT_EQ(le16(file, 20), 1u) << asset.file_name << ": format tag";
     EXPECT_EQ(le16(file, 22), 1u) << asset.file_name << ": channels";
@@ -166,7 +162,7 @@ tune_facts read_tune(const std::vector<std::uint8_t>& b) {
 
 TEST(GeneratedTunes, EachIsAFormatOneFileThatLoopsCleanlyAndLastsOverAMinute) {
   for (const char* name : {"bgm01.mid", "bgm02.mid", "bgm03.mid"}) {
-    const tune_facts t = read_tune(read_bytes(game_file(name)));
+    const tune_facts t = read_tune(read_file(game_file(name)));
     ASSERT_TRUE(t.parsed) << name << ": " << t.why;
     EXPECT_EQ(t.format, 1) << name;
     EXPECT_GE(t.tracks, 5) << name << ": a conductor track and the parts";

@@ -25,14 +25,17 @@ int run_generator(const fs::path& out, const std::string& texts, const std::stri
 std::map<std::string, std::vector<std::uint8_t>> folder(const fs::path& dir) {
   std::map<std::string, std::vector<std::uint8_t>> files;
   for (const fs::directory_entry& e : fs::directory_iterator(dir)) {
-    files[e.path().filename().string()] = pack_test::read_bytes(e.path().string());
+    files[e.path().filename().string()] = pack_test::read_file(e.path().string());
   }
   return files;
 }
 
 class AssetGenerator : public ::testing::Test {
  protected:
-  void SetUp() override { work = pack_test::make_temp_dir("gen"); }
+  void SetUp() override {
+    work = pack_test::temp_path(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(work);
+  }
   void TearDown() override {
     std::error_code ignored;
     fs::remove_all(work, ignored);
@@ -51,7 +54,7 @@ TEST_F(AssetGenerator, GivesTheSameBytesOnEveryRunAsInTheGameFolder) {
   for (const auto& [name, bytes] : first) {
     ASSERT_EQ(second.count(name), 1u) << name;
     EXPECT_TRUE(bytes == second.at(name)) << name << " differs between runs";
-    EXPECT_TRUE(bytes == pack_test::read_bytes(pack_test::game_file(name))) << name << " differs from the build's";
+    EXPECT_TRUE(bytes == pack_test::read_file(pack_test::game_file(name))) << name << " differs from the build's";
   }
 }
 

@@ -1,6 +1,7 @@
 // The generated pictures, loaded by the game itself onto the in-memory
-// display in both 16-bit layouts: sizes, frames and the regions the scenes
-// draw. A pixel that reads 0 after loading is the colour key: invisible.
+// display (both layouts' loading is the decoder's and the replays' business):
+// sizes, frames and the regions the scenes draw. A pixel that reads 0 after
+// loading is the colour key: invisible.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -38,9 +39,9 @@ int visible_in(const picture& p, int x, int y, int w, int h) {
   return count;
 }
 
-class GeneratedPictures : public ::testing::TestWithParam<bool> {
+class GeneratedPictures : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(testing_files::open_display(GetParam())); }
+  void SetUp() override { ASSERT_TRUE(testing_files::open_display()); }
   void TearDown() override { testing_files::close_display_and_window(); }
 
   // Loads the file through load_image into slot 0 and copies its pixels out.
@@ -68,7 +69,7 @@ std::string question_name(int n) {
   return name;
 }
 
-TEST_P(GeneratedPictures, EveryPictureOfTheTableLoadsAtItsLayoutSize) {
+TEST_F(GeneratedPictures, EveryPictureOfTheTableLoadsAtItsLayoutSize) {
   const std::map<std::string, std::pair<std::uint32_t, std::uint32_t>> sizes = {
       {"title.bm", {480, 60}},       {"create.bm", {640, 64}},     {"spackye.bm", {416, 32}},
       {"hamon.bm", {640, 480}},      {"initmes1.bm", {404, 28}},   {"initmes2.bm", {380, 92}},
@@ -98,7 +99,7 @@ TEST_P(GeneratedPictures, EveryPictureOfTheTableLoadsAtItsLayoutSize) {
 
 // Backgrounds and question pictures are drawn over other things or over the
 // cleared screen; a pixel lost to the key would show as a hole.
-TEST_P(GeneratedPictures, OpaquePicturesHaveNoKeyColouredPixels) {
+TEST_F(GeneratedPictures, OpaquePicturesHaveNoKeyColouredPixels) {
   for (const std::string name : {"hamon.bm", "mainback.bm"}) {
     const picture p = load(name);
     EXPECT_EQ(visible_in(p, 0, 0, static_cast<int>(p.width), static_cast<int>(p.height)),
@@ -115,7 +116,7 @@ TEST_P(GeneratedPictures, OpaquePicturesHaveNoKeyColouredPixels) {
   }
 }
 
-TEST_P(GeneratedPictures, EveryRegionTheScenesDrawHoldsSomething) {
+TEST_F(GeneratedPictures, EveryRegionTheScenesDrawHoldsSomething) {
   const picture result = load("result.bm");
   EXPECT_EQ(visible_in(result, 0, 0, 224, 28), 0) << "row 0 is never read";
   for (int row = 1; row <= 16; ++row) {
@@ -146,7 +147,7 @@ TEST_P(GeneratedPictures, EveryRegionTheScenesDrawHoldsSomething) {
 
 // The scale is drawn at screen x 194; a bar of value v ends at 424 + 2v
 // (v > 0) or starts at 426 + 2v (v < 0). Its marks must sit there.
-TEST_P(GeneratedPictures, ScaleMarksLineUpWithTheGaugeBars) {
+TEST_F(GeneratedPictures, ScaleMarksLineUpWithTheGaugeBars) {
   const picture scale = load("memori.bm");
   auto bar_end = [](int v) { return (v > 0 ? 424 + 2 * v : 426 + 2 * v) - 194; };
   const int tick_row = 30;  // above the base line, within the longer marks
@@ -164,7 +165,7 @@ TEST_P(GeneratedPictures, ScaleMarksLineUpWithTheGaugeBars) {
 
 // Each pass of the closing wipe draws frame f over cells of frame f - 1, so
 // every frame must cover what the one before it covered, and the last all.
-TEST_P(GeneratedPictures, WipeFramesGrowUntilTheyCoverTheCell) {
+TEST_F(GeneratedPictures, WipeFramesGrowUntilTheyCoverTheCell) {
   const picture mask = load("Mask.bm");
   EXPECT_LT(visible_in(mask, 0, 0, 64, 48), 64 * 48 / 4) << "the wipe starts mostly transparent";
   for (int f = 1; f < 8; ++f) {
@@ -180,7 +181,7 @@ TEST_P(GeneratedPictures, WipeFramesGrowUntilTheyCoverTheCell) {
 }
 
 // The animations must move: no two neighbouring frames alike.
-TEST_P(GeneratedPictures, AnimationFramesDifferFromTheirNeighbours) {
+TEST_F(GeneratedPictures, AnimationFramesDifferFromTheirNeighbours) {
   struct sheet {
     const char* name;
     int frames, width, height;
@@ -204,9 +205,6 @@ TEST_P(GeneratedPictures, AnimationFramesDifferFromTheirNeighbours) {
     }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(Layouts, GeneratedPictures, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "rgb555" : "rgb565"; });
 
 }  // namespace
 }  // namespace shindan
