@@ -140,6 +140,8 @@ def fitted_share(session, title, keep=None):
 
 def window_size(session, window):
     """Width, height and the rest of what xwininfo tells of the window."""
+    if not window:
+        return 0, 0, {}
     info = subprocess.run(["xwininfo", "-id", window], env=session.env, stdout=subprocess.PIPE,
                           stderr=subprocess.DEVNULL, timeout=10).stdout.decode()
     geometry = {k.strip(): v.strip() for k, v in (line.split(":", 1) for line in info.splitlines() if ":" in line)}
@@ -192,18 +194,28 @@ def run(session, program, pack, work, title, name):
     env.pop("SHINDAN_WINDOWED", None)
     game = subprocess.Popen([program], cwd=folder, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
-        window = wait_for("the window", lambda: game.poll() is None and session.xdotool(
-            "search", "--onlyvisible", "--pid", str(game.pid)).split(), 30)[0]
+        # SDL may replace its first window by one that suits the renderer,
+        # so the window is looked up anew each time: the visible one at least
+        # as large as the picture.
+        def game_window():
+            if game.poll() is not None:
+                raise Failure("the program ended")
+            found = session.xdotool("search", "--onlyvisible", "--pid", str(game.pid)).split()
+            large = [w for w in found if window_size(session, w)[0] >= WIDTH]
+            return large[-1] if large else None
+
+        wait_for("the window", game_window, 30)
         names = []
         try:
-            wait_for("the window's name", lambda: names.append(session.xdotool("getwindowname", window)) or
+            wait_for("the window's name", lambda: names.append(session.xdotool("getwindowname", game_window())) or
                      names[-1] == expected_title, 15)
         except Failure:
             raise Failure("the window is named %r, not %r" % (names[-1], expected_title))
         log("  window name: " + names[-1])
         expect("full screen", lambda: fitted_share(session, title, os.path.join(work, name + "-full.png")))
         for what, measure, size in (
-                ("a window", lambda: windowed_share(session, window, title, os.path.join(work, name + "-window.png")),
+                ("a window", lambda: windowed_share(session, game_window(), title,
+                                                    os.path.join(work, name + "-window.png")),
                  (SCREEN_W, SCREEN_H)),
                 ("full screen again",
                  lambda: fitted_share(session, title, os.path.join(work, name + "-full-again.png")),
@@ -211,8 +223,8 @@ def run(session, program, pack, work, title, name):
             # A key sent while the window has not yet got the focus is lost;
             # F11 is pressed again only while the window keeps its old size.
             for attempt in range(3):
-                if attempt == 0 or window_size(session, window)[:2] == size:
-                    session.xdotool("windowfocus", "--sync", window)
+                if attempt == 0 or window_size(session, game_window())[:2] == size:
+                    session.xdotool("windowfocus", "--sync", game_window())
                     session.xdotool("key", "F11")
                 try:
                     expect(what, measure, 8)
@@ -220,7 +232,7 @@ def run(session, program, pack, work, title, name):
                 except Failure:
                     if attempt == 2:
                         raise
-        session.xdotool("windowfocus", "--sync", window)
+        session.xdotool("windowfocus", "--sync", game_window())
         session.xdotool("key", "Escape")
         try:
             code = game.wait(20)
