@@ -188,8 +188,12 @@ TEST(tunes, a_missing_file_opens_silent) {
   EXPECT_TRUE(plat_tune_stopped());
   EXPECT_EQ(pump(500), 0);
   plat_close_tune();
-  // A name that is no Shift-JIS cannot even be handed on.
+  // A name that is no Shift-JIS, or longer than the Windows player takes,
+  // cannot even be handed on.
   EXPECT_FALSE(plat_open_tune("/tmp/\x81"));
+  EXPECT_TRUE(plat_open_tune(("/" + std::string(221, 'a')).c_str()));
+  EXPECT_FALSE(plat_open_tune(("/" + std::string(222, 'a')).c_str()));
+  plat_close_tune();
 }
 
 // ---- effects

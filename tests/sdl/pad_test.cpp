@@ -75,8 +75,10 @@ replayed replay(const fs::path& root) {
 
 std::string shift_scores() {
   std::string text = "shift:";
-  for (int t = 0; t < trait_count; ++t)
-    text += " " + std::to_string(scoring.trait_scores[t][1]);
+  for (int t = 0; t < trait_count; ++t) {
+    text += ' ';
+    text += std::to_string(scoring.trait_scores[t][1]);
+  }
   return text;
 }
 

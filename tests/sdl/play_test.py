@@ -109,8 +109,11 @@ class Display:
         return to_565(data)
 
     def xdotool(self, *args):
-        return subprocess.run(["xdotool"] + list(args), env=self.env, stdout=subprocess.PIPE,
-                              stderr=subprocess.DEVNULL).stdout.decode().split()
+        try:
+            return subprocess.run(["xdotool"] + list(args), env=self.env, stdout=subprocess.PIPE,
+                                  stderr=subprocess.DEVNULL, timeout=10).stdout.decode().split()
+        except subprocess.TimeoutExpired:
+            return []
 
     def tap(self, key):
         # The game polls key states once a frame: a tap must outlast a frame.
@@ -278,12 +281,15 @@ def play(display, program, pack, work, references, replay_folder):
         game = subprocess.Popen([os.path.join(folder, os.path.basename(program))], cwd=folder, env=env,
                                 stdout=game_log, stderr=subprocess.STDOUT)
     try:
-        window = wait_for("the game window", lambda: game.poll() is None and
-                          display.xdotool("search", "--onlyvisible", "--pid", str(game.pid)), 60)
-        display.xdotool("windowmove", window[0], "0", "0")
-        display.xdotool("windowfocus", "--sync", window[0])
+        wait_for("the game window", lambda: game.poll() is None and
+                 display.xdotool("search", "--onlyvisible", "--pid", str(game.pid)), 60)
         title = references["title"]
         expect_screen(display, title, "title waiting", 60, os.path.join(work, "sdl-title.png"))
+        # Looked up only now: SDL may replace its first window by one that
+        # suits the renderer.
+        window = display.xdotool("search", "--onlyvisible", "--pid", str(game.pid))
+        if window:
+            display.xdotool("windowfocus", "--sync", window[-1])
 
         log("a Shift test: fixed questions, every screen compared")
         start_test(display, "shift", title, None)
