@@ -3,7 +3,8 @@
 openbox: the desktop program must show the whole waiting title where the
 fitted picture belongs (twice the size, centred, black bars above and below),
 in a 640x480 window after F11 and full screen again after a second F11; the
-window carries the game's name, or the one title.txt gives.
+window carries the game's name, or the one title.txt gives, and icon.bmp as
+its icon.
 
   screen_test.py --program SHINDAN --tool SHINDAN_TOOL --game GAME_DIR --work DIR
 
@@ -183,13 +184,16 @@ def run(session, program, pack, work, title, name):
     shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder)
     for f in os.listdir(pack):
-        if f.endswith((".bm", ".wav", ".mid", ".bmp")):
+        if f.endswith((".bm", ".wav", ".mid")):
             os.symlink(os.path.join(pack, f), os.path.join(folder, f))
     expected_title = JAPANESE_TITLE
     if session.manager:
+        # An edition's own name, and an icon.
         expected_title = ENGLISH_TITLE
         with open(os.path.join(folder, "title.txt"), "w", encoding="utf-8") as f:
             f.write(ENGLISH_TITLE + "\n")
+        subprocess.run(["convert", "-size", "64x64", "xc:red", "-type", "truecolor",
+                        "BMP3:" + os.path.join(folder, "icon.bmp")], check=True)
     env = dict(session.env, SDL_AUDIODRIVER="dummy")
     env.pop("SHINDAN_WINDOWED", None)
     game = subprocess.Popen([program], cwd=folder, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -212,6 +216,10 @@ def run(session, program, pack, work, title, name):
         except Failure:
             raise Failure("the window is named %r, not %r" % (names[-1], expected_title))
         log("  window name: " + names[-1])
+        icon = subprocess.run(["xprop", "-id", game_window(), "_NET_WM_ICON"], env=session.env,
+                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
+        if session.manager and b"Icon (64 x 64)" not in icon:
+            raise Failure("the window has no 64x64 icon: %r" % icon[:100])
         expect("full screen", lambda: fitted_share(session, title, os.path.join(work, name + "-full.png")))
         for what, measure, size in (
                 ("a window", lambda: windowed_share(session, game_window(), title,
