@@ -3,8 +3,6 @@
 // channel values and every transparency, the pixel the per-pixel rule gives.
 #include <gtest/gtest.h>
 
-#include <bit>
-
 #include "tests/fastpath/reference.h"
 
 namespace shindan::fastpath {
@@ -137,22 +135,6 @@ TEST_P(blends, translucent_gives_the_double_arithmetic_for_every_channel_pair_an
     };
     check_every_channel_pair(translucent(t), rule);
     check_random_regions(&rng, translucent(t), rule);
-  }
-}
-
-// Channels with more values than the tables hold take the plain arithmetic.
-TEST_P(blends, translucent_with_wide_channels) {
-  pixel_format.red_mask = 0xF000;
-  pixel_format.red_shift = 12;
-  pixel_format.green_mask = 0x0C00;
-  pixel_format.green_shift = 10;
-  pixel_format.blue_mask = 0x03FF;
-  pixel_format.blue_shift = 0;
-  std::mt19937 rng(23);
-  for (const float t : {0.3f, 0.5f, 0.77f}) {
-    check_random_regions(&rng, translucent(t), [t](std::uint16_t d, std::uint16_t s) {
-      return reference_translucent(pixel_format, t, d, s);
-    });
   }
 }
 

@@ -3,7 +3,6 @@
 // pixels and the generator state of the plain one-at-a-time arithmetic.
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <string>
 #include <tuple>
 
@@ -100,39 +99,6 @@ TEST_P(fast_paths, noise_matches_the_serial_generator) {
     reference_rand(&state);
   for (int i = 0; i < 300; ++i)
     EXPECT_EQ(shindan::rand(), static_cast<int>(reference_rand(&state)));
-}
-
-// A pixel format as read_pixel_format derives it from three masks.
-pixel_format_record format_of(std::uint16_t red, std::uint16_t green, std::uint16_t blue) {
-  pixel_format_record f;
-  f.red_mask = red;
-  f.green_mask = green;
-  f.blue_mask = blue;
-  f.pitch = pixel_format.pitch;
-  f.red_shift = static_cast<std::uint16_t>(std::countr_zero(red));
-  f.green_shift = static_cast<std::uint16_t>(std::countr_zero(green));
-  f.blue_shift = static_cast<std::uint16_t>(std::countr_zero(blue));
-  const unsigned levels = blue >> f.blue_shift;
-  f.red_per_blue = static_cast<std::uint16_t>((red >> f.red_shift) / levels);
-  f.green_per_blue = static_cast<std::uint16_t>((green >> f.green_shift) / levels);
-  return f;
-}
-
-TEST_P(fast_paths, noise_in_unusual_pixel_formats) {
-  std::mt19937 rng(7);
-  const pixel_format_record formats[] = {
-      format_of(0x001F, 0x07E0, 0xF800),  // blue on top: levels not a power of two
-      format_of(0x0F00, 0x00F0, 0x000F),  // 4-4-4
-      format_of(0xF000, 0x0F00, 0x00FF),  // wide blue: greys spill between channels
-      format_of(0xC000, 0x3000, 0x0006),  // blue mask not at bit 0
-      format_of(0x8000, 0x7C00, 0x03FF),  // ten-bit blue
-      format_of(0x0001, 0x0002, 0xFFFC),  // blue wider than the generator's values
-  };
-  for (const pixel_format_record& f : formats) {
-    pixel_format = f;
-    check_noise(&rng, 0, 0, 640, 480);
-    check_noise(&rng, 5, 7, 37, 5);
-  }
 }
 
 // Reference keyed copy: each pixel of the region that exists in the source

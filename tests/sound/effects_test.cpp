@@ -74,7 +74,7 @@ TEST_F(SoundEffects, MissingFileGivesAnOwnerlessBoxWithTheSystemCaption) {
   EXPECT_EQ(audio.sounds[0], nullptr);
   ASSERT_EQ(headless::message_boxes().size(), 1u);
   const auto& box = headless::message_boxes()[0];
-  EXPECT_EQ(box.text, test::open_failed);
+  EXPECT_EQ(test::utf8(box.text), test::open_failed);
   EXPECT_FALSE(box.owned);
   EXPECT_FALSE(box.has_caption);
   // Nothing flipped the display for it.
@@ -136,9 +136,9 @@ TEST_F(SoundEffects, EachBrokenFileIsRefusedWithItsOwnMessage) {
     EXPECT_EQ(audio.sounds[0], nullptr);
     ASSERT_EQ(headless::message_boxes().size(), 1u);
     const auto& box = headless::message_boxes()[0];
-    EXPECT_EQ(box.text, c.message);
+    EXPECT_EQ(test::utf8(box.text), c.message);
     EXPECT_TRUE(box.owned);
-    EXPECT_EQ(box.caption, test::error_caption);
+    EXPECT_EQ(test::utf8(box.caption), test::error_caption);
     EXPECT_TRUE(headless::sound_records().empty());
   }
 }
@@ -147,14 +147,14 @@ TEST_F(SoundEffects, HugeClaimedDataSizeIsRefusedWithoutReservingIt) {
   test::largest_allocation = 0;
   EXPECT_FALSE(load("huge.wav", wave({chunk("fmt ", pcm_format), chunk_claiming("data", 0xFFFFFFF0u, samples(8))})));
   EXPECT_LT(test::largest_allocation, 1u << 20);
-  EXPECT_EQ(headless::message_boxes().back().text, test::data_unreadable);
+  EXPECT_EQ(test::utf8(headless::message_boxes().back().text), test::data_unreadable);
   EXPECT_EQ(audio.sounds[0], nullptr);
 }
 
 TEST_F(SoundEffects, NoDeviceMeansNoSoundAndItsMessage) {
   release_sound();
   EXPECT_FALSE(load("nodevice.wav", wave({chunk("fmt ", pcm_format), chunk("data", samples(16))})));
-  EXPECT_EQ(headless::message_boxes().back().text, test::buffer_failed);
+  EXPECT_EQ(test::utf8(headless::message_boxes().back().text), test::buffer_failed);
   EXPECT_EQ(audio.sounds[0], nullptr);
 }
 
@@ -208,8 +208,8 @@ TEST_F(SoundEffects, DeviceSetUpFailuresShowTheirErrorBoxes) {
     headless::fail_sound(c.stage);
     EXPECT_FALSE(init_sound());
     ASSERT_EQ(headless::message_boxes().size(), 1u);
-    EXPECT_EQ(headless::message_boxes()[0].text, c.message);
-    EXPECT_EQ(headless::message_boxes()[0].caption, test::error_caption);
+    EXPECT_EQ(test::utf8(headless::message_boxes()[0].text), c.message);
+    EXPECT_EQ(test::utf8(headless::message_boxes()[0].caption), test::error_caption);
     EXPECT_EQ(audio.device_open, c.device_open);
   }
 }

@@ -1,44 +1,26 @@
-// The player's messages of the sound set-up and loading, as Shift-JIS bytes.
+// The player's messages of the sound set-up and loading. The program holds
+// them in Shift-JIS; they are compared here through the tested converter.
 #pragma once
+
+#include <string>
+
+#include "platform/common/sjis.h"
 
 namespace shindan::test {
 
-// ファイルオープンに失敗しました
-inline constexpr char open_failed[] =
-    "\x83\x74\x83\x40\x83\x43\x83\x8b\x83\x49\x81\x5b\x83\x76\x83\x93\x82\xc9\x8e\xb8\x94\x73\x82\xb5\x82\xdc\x82"
-    "\xb5\x82\xbd";
-// ウエイブファイルが見つかりません
-inline constexpr char wave_not_found[] =
-    "\x83\x45\x83\x47\x83\x43\x83\x75\x83\x74\x83\x40\x83\x43\x83\x8b\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe8\x82"
-    "\xdc\x82\xb9\x82\xf1";
-// ウエイブフォーマットを読み込めません
-inline constexpr char format_unreadable[] =
-    "\x83\x45\x83\x47\x83\x43\x83\x75\x83\x74\x83\x48\x81\x5b\x83\x7d\x83\x62\x83\x67\x82\xf0\x93\xc7\x82\xdd\x8d"
-    "\x9e\x82\xdf\x82\xdc\x82\xb9\x82\xf1";
-// 不正なウエイブフォーマットです
-inline constexpr char format_invalid[] =
-    "\x95\x73\x90\xb3\x82\xc8\x83\x45\x83\x47\x83\x43\x83\x75\x83\x74\x83\x48\x81\x5b\x83\x7d\x83\x62\x83\x67\x82"
-    "\xc5\x82\xb7";
-// ウエイブファイルにデータがありません
-inline constexpr char no_data[] =
-    "\x83\x45\x83\x47\x83\x43\x83\x75\x83\x74\x83\x40\x83\x43\x83\x8b\x82\xc9\x83\x66\x81\x5b\x83\x5e\x82\xaa\x82"
-    "\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1";
-// ウエイブデータ読み込みに失敗しました
-inline constexpr char data_unreadable[] =
-    "\x83\x45\x83\x47\x83\x43\x83\x75\x83\x66\x81\x5b\x83\x5e\x93\xc7\x82\xdd\x8d\x9e\x82\xdd\x82\xc9\x8e\xb8\x94"
-    "\x73\x82\xb5\x82\xdc\x82\xb5\x82\xbd";
-// サウンドバッファの生成に失敗しました
-inline constexpr char buffer_failed[] =
-    "\x83\x54\x83\x45\x83\x93\x83\x68\x83\x6f\x83\x62\x83\x74\x83\x40\x82\xcc\x90\xb6\x90\xac\x82\xc9\x8e\xb8\x94"
-    "\x73\x82\xb5\x82\xdc\x82\xb5\x82\xbd";
-// DirectSoundが生成できませんDirectSoundの使用が不可能です
-inline constexpr char device_failed[] =
-    "DirectSound\x82\xaa\x90\xb6\x90\xac\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1"
-    "DirectSound\x82\xcc\x8e\x67\x97\x70\x82\xaa\x95\x73\x89\xc2\x94\x5c\x82\xc5\x82\xb7";
-// DirectSoundの協調に失敗しました
-inline constexpr char cooperation_failed[] =
-    "DirectSound\x82\xcc\x8b\xa6\x92\xb2\x82\xc9\x8e\xb8\x94\x73\x82\xb5\x82\xdc\x82\xb5\x82\xbd";
-// エラー発生
-inline constexpr char error_caption[] = "\x83\x47\x83\x89\x81\x5b\x94\xad\x90\xb6";
+inline std::string utf8(const std::string& sjis) {
+  return sjis_to_utf8(sjis.data(), sjis.size());
+}
+
+inline constexpr char open_failed[] = "ファイルオープンに失敗しました";
+inline constexpr char wave_not_found[] = "ウエイブファイルが見つかりません";
+inline constexpr char format_unreadable[] = "ウエイブフォーマットを読み込めません";
+inline constexpr char format_invalid[] = "不正なウエイブフォーマットです";
+inline constexpr char no_data[] = "ウエイブファイルにデータがありません";
+inline constexpr char data_unreadable[] = "ウエイブデータ読み込みに失敗しました";
+inline constexpr char buffer_failed[] = "サウンドバッファの生成に失敗しました";
+inline constexpr char device_failed[] = "DirectSoundが生成できませんDirectSoundの使用が不可能です";
+inline constexpr char cooperation_failed[] = "DirectSoundの協調に失敗しました";
+inline constexpr char error_caption[] = "エラー発生";
 
 }  // namespace shindan::test
