@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -44,6 +45,7 @@ struct game_run : ::testing::Test {
     ASSERT_TRUE(write_asset_folder(assets));
     replay_options options;
     options.frame_ms = frame_ms;
+    options.log = true;
     ASSERT_TRUE(replay_start(&session, options));
   }
 
@@ -94,27 +96,23 @@ struct game_run : ::testing::Test {
     return seen.size() > 8;
   }
 
-  // Sound slots played since the last call, in order.
+  // Sound slots played since the last call, in order, as the session's log
+  // names them.
   std::vector<int> sounds_played() {
     std::vector<int> slots;
-    const auto& records = headless::sound_records();
-    for (; sounds_seen < records.size(); ++sounds_seen) {
-      if (records[sounds_seen].action != headless::sound_action::play)
-        continue;
-      int slot = -1;
-      for (int s = 0; s < 8; ++s) {
-        if (headless::sound_number(audio.sounds[s]) == records[sounds_seen].sound)
-          slot = s;
-      }
-      slots.push_back(slot);
-    }
+    for (std::size_t at; (at = session.log.find(": sound ", sounds_seen)) != std::string::npos; sounds_seen = at + 8)
+      slots.push_back(std::atoi(session.log.c_str() + at + 8));
+    sounds_seen = session.log.size();
     return slots;
   }
-  std::size_t tune_count() const { return headless::tune_calls().size(); }
+  std::size_t tune_count() const { return session.log.size(); }
+  // A tune call holding `text` logged after the mark.
   bool tune_call_since(std::size_t from, const std::string& text) const {
-    const auto& calls = headless::tune_calls();
-    return std::any_of(calls.begin() + static_cast<std::ptrdiff_t>(from), calls.end(),
-                       [&](const std::string& call) { return call.find(text) != std::string::npos; });
+    for (std::size_t at = from; (at = session.log.find(": tune ", at)) != std::string::npos; ++at) {
+      if (session.log.substr(at, session.log.find('\n', at) - at).find(text) != std::string::npos)
+        return true;
+    }
+    return false;
   }
 
   // ---- a player's way through the game

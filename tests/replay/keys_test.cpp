@@ -7,21 +7,6 @@ namespace {
 
 using player_keys = game_run;
 
-TEST_F(player_keys, space_on_the_waiting_title_shows_it_whole_at_once) {
-  start(100);
-  frames(2);  // step 0, mid-fade
-  ASSERT_EQ(scenes.title_step, 0);
-  key(plat_key::space, true);
-  frames(1);
-  EXPECT_EQ(scenes.title_step, 7);
-  // Drawn complete in the same frame, down to the prompt.
-  EXPECT_TRUE(shows(120, 285, slot_colour(3)));
-  // Held, it does not start the test as well.
-  frames(5);
-  EXPECT_EQ(scenes.title_step, 7);
-  key(plat_key::space, false);
-}
-
 TEST_F(player_keys, space_skips_the_introduction_but_not_the_zoom_or_the_noise) {
   start(100);
   ASSERT_TRUE(run_until([&] { return scenes.title_step == 5; }));
@@ -65,15 +50,6 @@ TEST_F(player_keys, space_skips_the_introduction_but_not_the_zoom_or_the_noise) 
   EXPECT_EQ(tune_count(), tunes_from);
 }
 
-TEST_F(player_keys, space_at_the_last_message_goes_straight_to_the_noise) {
-  start(100);
-  quick_start(plat_key::space);  // presses Space at step 16 on the way
-  // Reached by Space: noise sound and the second tune.
-  EXPECT_TRUE(tune_call_since(0, "bgm02.mid"));
-  const std::vector<int> played = sounds_played();
-  EXPECT_EQ(std::count(played.begin(), played.end(), 6), 1);
-}
-
 // Shift with Space on the waiting title starts a normal test; earlier it
 // starts a Shift test at once, with the zoom's first frame drawn in that same
 // frame; Shift alone earlier only skips to the waiting title.
@@ -89,10 +65,10 @@ TEST_F(player_keys, space_and_shift_before_and_on_the_waiting_title) {
   tap(plat_key::space);
   EXPECT_EQ(scenes.title_step, 8);
   EXPECT_EQ(scenes.shift_mode, 0);
-}
-
-TEST_F(player_keys, space_and_shift_together_earlier_start_a_shift_test_at_once) {
-  start(100);
+  key(plat_key::shift, false);
+  const replay_options options = session.options;
+  replay_finish(&session);
+  ASSERT_TRUE(replay_start(&session, options));
   frames(3);
   ASSERT_LE(scenes.title_step, 6);
   key(plat_key::shift, true);
