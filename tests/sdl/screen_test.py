@@ -208,16 +208,19 @@ def run(session, program, pack, work, title, name):
             large = [w for w in found if window_size(session, w)[0] >= WIDTH]
             return large[-1] if large else None
 
-        wait_for("the window", game_window, 30)
+        def the_window():
+            return wait_for("the window", game_window, 30)
+
+        the_window()
         names = []
         try:
-            wait_for("the window's name", lambda: names.append(session.xdotool("getwindowname", game_window())) or
+            wait_for("the window's name", lambda: names.append(session.xdotool("getwindowname", the_window())) or
                      names[-1] == expected_title, 15)
         except Failure:
             raise Failure("the window is named %r, not %r" % (names[-1], expected_title))
         log("  window name: " + names[-1])
-        icon = subprocess.run(["xprop", "-id", game_window(), "_NET_WM_ICON"], env=session.env,
-                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
+        icon = subprocess.run(["xprop", "-id", the_window(), "_NET_WM_ICON"],
+                              env=session.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
         if session.manager and b"Icon (64 x 64)" not in icon:
             raise Failure("the window has no 64x64 icon: %r" % icon[:100])
         expect("full screen", lambda: fitted_share(session, title, os.path.join(work, name + "-full.png")))
@@ -232,7 +235,7 @@ def run(session, program, pack, work, title, name):
             # F11 is pressed again only while the window keeps its old size.
             for attempt in range(3):
                 if attempt == 0 or window_size(session, game_window())[:2] == size:
-                    session.xdotool("windowfocus", "--sync", game_window())
+                    session.xdotool("windowfocus", "--sync", the_window())
                     session.xdotool("key", "F11")
                 try:
                     expect(what, measure, 8)
@@ -240,7 +243,7 @@ def run(session, program, pack, work, title, name):
                 except Failure:
                     if attempt == 2:
                         raise
-        session.xdotool("windowfocus", "--sync", game_window())
+        session.xdotool("windowfocus", "--sync", the_window())
         session.xdotool("key", "Escape")
         try:
             code = game.wait(20)
