@@ -1,5 +1,6 @@
 # make play   builds the desktop game and starts it
 # make test   builds everything and runs every test, the sanitizer build included
+# make deb    builds the Debian package $(BUILD)/shindan_<version>_amd64.deb
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
@@ -9,7 +10,7 @@ WERROR ?= OFF
 # Any test without a time limit of its own gets this one.
 TEST_TIMEOUT ?= 600
 
-.PHONY: deps build play test test-normal test-asan windows clean
+.PHONY: deps build play test test-normal test-asan windows deb clean
 
 deps:
 	@scripts/install-deps
@@ -40,6 +41,9 @@ windows: build
 	cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
 	  -DCMAKE_BUILD_TYPE=Release -DSHINDAN_ASSET_DIR=$(abspath $(BUILD))/game
 	cmake --build build-windows -j $(JOBS)
+
+deb: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) build-windows
