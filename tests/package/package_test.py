@@ -224,6 +224,35 @@ def make_read_only(root):
     os.chmod(root, os.stat(root).st_mode & ~0o222)
 
 
+def as_player(cmd, account):
+    if not account:
+        return cmd
+    return ["setpriv", "--reuid", str(account.pw_uid), "--regid", str(account.pw_gid), "--clear-groups", "--"] + cmd
+
+
+def check_player_folders(root, home, account):
+    """The launcher makes the player's folder where the base directory rules
+    put it, with links to every file the game opens from its working
+    directory. Without a display the program itself then ends at once."""
+    game_dir = os.path.join(root, "usr/share/games/shindan")
+    opened = sorted(n for n in os.listdir(game_dir) if n.endswith((".bm", ".bmp", ".wav")))
+    cases = [(os.path.join(home, "data"), os.path.join(home, "data/shindan")),
+             # Not absolute, so not valid: the default applies.
+             ("data", os.path.join(home, ".local/share/shindan"))]
+    for xdg, folder in cases:
+        env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "HOME": home, "XDG_DATA_HOME": xdg,
+               "SDL_AUDIODRIVER": "dummy"}
+        code, text = output(as_player([os.path.join(root, "usr/games/shindan")], account), cwd=home, env=env,
+                            timeout=60)
+        if not os.path.isdir(folder):
+            raise Failure("XDG_DATA_HOME=%s: no player's folder %s; the launcher said:\n%s" % (xdg, folder, text))
+        for name in opened:
+            path = os.path.join(folder, name)
+            if os.path.realpath(path) != os.path.realpath(os.path.join(game_dir, name)):
+                raise Failure("%s does not lead to the game's %s" % (path, name))
+    log("  the launcher makes the player's folder with links to the game's %d files" % len(opened))
+
+
 def play_whole_test(root, tool, work):
     game_dir = os.path.join(root, "usr/share/games/shindan")
     references_folder = os.path.join(work, "replay")
@@ -241,6 +270,7 @@ def play_whole_test(root, tool, work):
     if account:
         os.chown(home, account.pw_uid, account.pw_gid)
     make_read_only(root)
+    check_player_folders(root, home, account)
     env = {
         "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
         "HOME": home,
@@ -251,10 +281,7 @@ def play_whole_test(root, tool, work):
     }
     screen = Screen()
     env = screen.env(env)
-    launcher = [os.path.join(root, "usr/games/shindan")]
-    if account:
-        launcher = ["setpriv", "--reuid", str(account.pw_uid), "--regid", str(account.pw_gid), "--clear-groups",
-                    "--"] + launcher
+    launcher = as_player([os.path.join(root, "usr/games/shindan")], account)
     log_path = os.path.join(work, "game.log")
     with open(log_path, "wb") as game_log:
         game = subprocess.Popen(launcher, cwd=home, env=env, stdout=game_log, stderr=subprocess.STDOUT)
@@ -331,7 +358,7 @@ def main():
         check_icons(root)
         log("playing a Shift test with the unpacked launcher, the game folder read-only")
         play_whole_test(root, os.path.abspath(args.tool), work)
-    except (Failure, play.Failure, subprocess.CalledProcessError) as e:
+    except (Failure, play.Failure, subprocess.CalledProcessError, subprocess.TimeoutExpired) as e:
         print("FAILED: %s" % e)
         print("(kept for a look: %s)" % work)
         return 1
