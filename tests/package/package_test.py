@@ -128,6 +128,11 @@ def check_validators(deb, root):
     code, text = output(["appstreamcli", "validate", "--no-net", metainfo])
     if code != 0:
         raise Failure("appstreamcli validate:\n" + text)
+    # The whole tree as a software centre reads it: the metainfo, its
+    # launchable desktop entry and the icon that entry names.
+    code, text = output(["appstreamcli", "validate-tree", "--no-net", root])
+    if code != 0:
+        raise Failure("appstreamcli validate-tree:\n" + text)
 
 
 def pixel(png, x, y):
