@@ -28,15 +28,16 @@ endif()
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
-# The program finds its tunes beside itself: where it lies apart from the
-# pack, relative links lead there.
+# The program finds its tunes beside itself, and its window icon there when
+# the working folder has none: where it lies apart from the pack, relative
+# links lead there.
 if(NOT SHINDAN_INSTALL_PROGRAMDIR STREQUAL SHINDAN_INSTALL_GAMEDIR)
   file(RELATIVE_PATH program_to_game /${SHINDAN_INSTALL_PROGRAMDIR} /${SHINDAN_INSTALL_GAMEDIR})
-  set(links_dir ${CMAKE_BINARY_DIR}/packaging/tune-links)
+  set(links_dir ${CMAKE_BINARY_DIR}/packaging/program-links)
   file(REMOVE_RECURSE ${links_dir})
   file(MAKE_DIRECTORY ${links_dir})
-  foreach(name ${SHINDAN_ASSET_FILES})
-    if(name MATCHES "\\.mid$")
+  foreach(name ${SHINDAN_ASSET_FILES} icon.bmp)
+    if(name MATCHES "\\.(mid|bmp)$")
       file(CREATE_LINK ${program_to_game}/${name} ${links_dir}/${name} SYMBOLIC)
       install(FILES ${links_dir}/${name} DESTINATION ${SHINDAN_INSTALL_PROGRAMDIR})
     endif()

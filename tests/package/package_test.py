@@ -79,6 +79,7 @@ def check_contents(deb):
         "/usr/games/shindan": "-rwxr-xr-x",
         "/usr/lib/games/shindan/shindan": "-rwxr-xr-x",
         "/usr/lib/games/shindan/bgm01.mid": "l",
+        "/usr/lib/games/shindan/icon.bmp": "l",
         "/usr/share/games/shindan/title.bm": "-rw-r--r--",
         "/usr/share/games/shindan/q060.bm": "-rw-r--r--",
         "/usr/share/games/shindan/noize02.wav": "-rw-r--r--",
@@ -358,6 +359,10 @@ def main():
         check_contents(deb)
         root = os.path.join(work, "root")
         subprocess.run(["dpkg", "-x", deb, root], check=True)
+        program_dir = os.path.join(root, "usr/lib/games/shindan")
+        for name in os.listdir(program_dir):
+            if not os.path.exists(os.path.join(program_dir, name)):
+                raise Failure("the link %s beside the program leads nowhere" % name)
         log("checking it")
         check_validators(deb, root)
         check_icons(root)
