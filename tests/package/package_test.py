@@ -259,6 +259,20 @@ def check_player_folders(root, home, account):
     log("  the launcher makes the player's folder with links to the game's %d files" % len(opened))
 
 
+def check_window(env, pid):
+    """The window carries the game's name and the icon from the package."""
+    windows = play.xdotool(env, "search", "--pid", str(pid))
+    properties = ""
+    for window in windows:
+        code, text = output(["xprop", "-id", window, "_NET_WM_NAME", "_NET_WM_ICON"], env=env)
+        if "_NET_WM_ICON(CARDINAL)" in text:
+            properties = text
+            break
+    if "深層心理診断" not in properties or "Icon (64 x 64)" not in properties:
+        raise Failure("the window lacks the game's name or its 64x64 icon:\n" + properties[:400])
+    log("  the window is named 深層心理診断 and carries the 64x64 icon")
+
+
 def play_whole_test(root, tool, work):
     game_dir = os.path.join(root, "usr/share/games/shindan")
     references_folder = os.path.join(work, "replay")
@@ -293,6 +307,7 @@ def play_whole_test(root, tool, work):
         game = subprocess.Popen(launcher, cwd=home, env=env, stdout=game_log, stderr=subprocess.STDOUT)
     try:
         play.expect_screen(screen, env, references["title"], "title waiting", 60, os.path.join(work, "title.png"))
+        check_window(env, game.pid)
         play.keep_tapping(env, "shift", lambda: play.screen_mismatch(screen, env, references["title"]) > 0.1,
                           "the Shift test starts")
         time.sleep(3.0)
@@ -344,7 +359,7 @@ def main():
     args = parser.parse_args()
 
     needed = ["cpack", "dpkg-deb", "dpkg-shlibdeps", "file", "lintian", "desktop-file-validate", "appstreamcli",
-              "Xvfb", "xdotool", "import", "convert", "identify", "setpriv"]
+              "Xvfb", "xdotool", "xprop", "import", "convert", "identify", "setpriv"]
     missing = [p for p in needed if shutil.which(p) is None]
     if missing:
         print("SKIPPED: not installed: " + " ".join(missing))
