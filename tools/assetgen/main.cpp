@@ -1,5 +1,6 @@
-// shindan-assetgen OUT_DIR TEXTS QUESTIONS MINCHO_FONT GOTHIC_FONT
-// Writes every picture, sound effect and tune of the game into OUT_DIR.
+// shindan-assetgen OUT_DIR TEXTS QUESTIONS MINCHO_FONT GOTHIC_FONT [LATIN_FONT]
+// Writes every picture, sound effect and tune of the game into OUT_DIR. With
+// LATIN_FONT the texts are in a Latin script and are set in that face.
 #include <cstdio>
 #include <string>
 
@@ -8,12 +9,14 @@
 using namespace shindan::assetgen;
 
 int main(int argc, char** argv) {
-  if (argc != 6) {
-    std::fprintf(stderr, "usage: %s OUT_DIR TEXTS QUESTIONS MINCHO_FONT GOTHIC_FONT\n", argv[0]);
+  if (argc != 6 && argc != 7) {
+    std::fprintf(stderr, "usage: %s OUT_DIR TEXTS QUESTIONS MINCHO_FONT GOTHIC_FONT [LATIN_FONT]\n", argv[0]);
     return 2;
   }
   const std::string out_dir = argv[1];
   pack_inputs in;
+  const std::string latin_font = argc == 7 ? argv[6] : "";
+  in.latin = !latin_font.empty();
   std::string text;
   std::string why;
   if (!read_text_file(argv[2], &text) || !parse_texts(text, &in.texts, &why)) {
@@ -24,8 +27,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "assetgen: %s: %s\n", argv[3], why.empty() ? "cannot be read" : why.c_str());
     return 1;
   }
-  if (!init_fonts(argv[4], argv[5])) {
-    std::fprintf(stderr, "assetgen: cannot open the fonts %s, %s\n", argv[4], argv[5]);
+  if (!init_fonts(argv[4], argv[5], latin_font)) {
+    std::fprintf(stderr, "assetgen: cannot open the fonts %s, %s %s\n", argv[4], argv[5], latin_font.c_str());
     close_fonts();
     return 1;
   }
