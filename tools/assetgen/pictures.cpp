@@ -374,7 +374,8 @@ canvas collect_picture() {
 
 // Below these sizes question and answer texts stop being easy to read.
 constexpr int question_smallest = 15;
-constexpr int answer_smallest = 15;
+constexpr int answer_smallest_japanese = 15;
+constexpr int answer_smallest_latin = 16;
 // The panel's text area: inside its double frame and clear of the corners.
 constexpr int question_width = 276;
 constexpr int question_height = 172;
@@ -471,7 +472,12 @@ canvas question_picture(const question_text& q) {
     }
   }
   draw_question_text(c, q);
-  // The three answer bands.
+  // The three answer bands. Latin answers share one size, so that a long one
+  // does not stand out smaller than its neighbours.
+  int latin_answer_size = sized(17, 19);
+  for (const std::string& answer : q.answers) {
+    latin_answer_size = std::min(latin_answer_size, fit_size(type.body, sized(17, 19), 280, answer));
+  }
   for (int a = 0; a < 3; ++a) {
     const int top = 196 + 28 * a;
     for (int yy = top; yy < top + 28; ++yy) {
@@ -484,10 +490,11 @@ canvas question_picture(const question_text& q) {
     fill_rect(c, 0, top + 3, 2, 22, rgb{90, 120, 190});
     diamond(c, 13.5f, top + 14.0f, 4.5f, rgb{150, 185, 240}, false);
     diamond(c, 13.5f, top + 14.0f, 1.5f, rgb{150, 185, 240}, true);
-    const text_style style = plain(sized(17, 19), ink_soft);
-    if (fit_size(style.font, style.size, 280, q.answers[a]) < answer_smallest) {
+    if (fit_size(type.body, sized(17, 19), 280, q.answers[a]) <
+        sized(answer_smallest_japanese, answer_smallest_latin)) {
       note_trouble(q.id + ": answer " + std::to_string(a + 1) + " is too long for its band");
     }
+    const text_style style = plain(type.latin ? latin_answer_size : 17, ink_soft);
     text_line(c, 24, top, 282, 28, q.answers[a], style, align::left);
   }
   make_opaque(c, 0, 0, 308, 280, near_black);
