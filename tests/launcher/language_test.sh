@@ -67,6 +67,11 @@ expect en LANG=C
 # Nothing set at all: English, the wider audience.
 expect en
 
+# A game installed without its English pack still starts, in Japanese.
+mv "$en" "$work/en-aside"
+expect ja SHINDAN_LANG=en
+mv "$work/en-aside" "$en"
+
 # make play: LANG on make's command line chooses for that game, even over a
 # Japanese or English LANGUAGE in the environment. The stand-in build folder's
 # launcher reports what it was given; -o build keeps make from building.
