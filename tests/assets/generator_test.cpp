@@ -77,6 +77,7 @@ TEST_F(AssetGenerator, RefusesBrokenQuestionTextsAndWritesNothing) {
       {"a block is missing", good.substr(0, good.find("[q060]"))},
       {"an answer too long", good + "\n"},
       {"a block out of order", good},
+      {"a question too long for its panel", good},
   };
   for (const broken& c : cases) {
     std::string text = c.text;
@@ -85,6 +86,13 @@ TEST_F(AssetGenerator, RefusesBrokenQuestionTextsAndWritesNothing) {
       text.insert(at + 3, long_answer);
     } else if (std::string(c.why) == "a block out of order") {
       text.replace(text.find("[q002]"), 6, "[q003]");
+    } else if (std::string(c.why) == "a question too long for its panel") {
+      // Words enough to fill the panel many times over, however they are wrapped.
+      std::string words;
+      for (int i = 0; i < 80; ++i) {
+        words += "many words ";
+      }
+      text.insert(text.find("\nQ=") + 3, words);
     }
     const fs::path file = work / "questions.txt";
     std::ofstream(file, std::ios::binary) << text;
