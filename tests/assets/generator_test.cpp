@@ -17,8 +17,9 @@ namespace fs = std::filesystem;
 
 int run_generator(const fs::path& out, const std::string& texts, const std::string& questions) {
   const std::string command = std::string("'") + SHINDAN_TEST_ASSETGEN + "' '" + out.string() + "' '" + texts + "' '" +
-                              questions + "' '" + SHINDAN_TEST_MINCHO + "' '" + SHINDAN_TEST_GOTHIC +
-                              "' > /dev/null 2>&1";
+                              questions + "' '" + SHINDAN_TEST_MINCHO + "' '" + SHINDAN_TEST_GOTHIC + "'" +
+                              (std::string(SHINDAN_TEST_LATIN).empty() ? "" : " '" SHINDAN_TEST_LATIN "'") +
+                              " > /dev/null 2>&1";
   return std::system(command.c_str());
 }
 
@@ -63,9 +64,10 @@ TEST_F(AssetGenerator, RefusesBrokenQuestionTextsAndWritesNothing) {
   const std::string good((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ASSERT_NE(good.find("[q060]"), std::string::npos);
 
+  // Wider than the answer band at any readable size, in either script.
   std::string long_answer;
   for (int i = 0; i < 19; ++i) {
-    long_answer += "\xE3\x81\x82";  // 19 full-width characters
+    long_answer += "\xE3\x81\x82W";
   }
   struct broken {
     const char* why;
@@ -75,6 +77,7 @@ TEST_F(AssetGenerator, RefusesBrokenQuestionTextsAndWritesNothing) {
       {"a block is missing", good.substr(0, good.find("[q060]"))},
       {"an answer too long", good + "\n"},
       {"a block out of order", good},
+      {"a question too long for its panel", good},
   };
   for (const broken& c : cases) {
     std::string text = c.text;
@@ -83,6 +86,13 @@ TEST_F(AssetGenerator, RefusesBrokenQuestionTextsAndWritesNothing) {
       text.insert(at + 3, long_answer);
     } else if (std::string(c.why) == "a block out of order") {
       text.replace(text.find("[q002]"), 6, "[q003]");
+    } else if (std::string(c.why) == "a question too long for its panel") {
+      // Words enough to fill the panel many times over, however they are wrapped.
+      std::string words;
+      for (int i = 0; i < 80; ++i) {
+        words += "many words ";
+      }
+      text.insert(text.find("\nQ=") + 3, words);
     }
     const fs::path file = work / "questions.txt";
     std::ofstream(file, std::ios::binary) << text;

@@ -1,5 +1,6 @@
-// shindan-assetgen OUT_DIR TEXTS QUESTIONS MINCHO_FONT GOTHIC_FONT
-// Writes every picture, sound effect and tune of the game into OUT_DIR.
+// shindan-assetgen OUT_DIR TEXTS QUESTIONS MINCHO_FONT GOTHIC_FONT [LATIN_FONT]
+// Writes every picture, sound effect and tune of the game into OUT_DIR. With
+// LATIN_FONT the texts are in a Latin script and are set in that face.
 // shindan-assetgen --icons GAME_DIR THEME_DIR
 // Writes the window's icon into GAME_DIR and the desktop's icons into
 // THEME_DIR/hicolor.
@@ -42,14 +43,17 @@ int make_icons(const std::string& game_dir, const std::string& theme_dir) {
 int main(int argc, char** argv) {
   if (argc == 4 && std::string(argv[1]) == "--icons")
     return make_icons(argv[2], argv[3]);
-  if (argc != 6) {
+  if (argc != 6 && argc != 7) {
     std::fprintf(stderr,
-                 "usage: %s OUT_DIR TEXTS QUESTIONS MINCHO_FONT GOTHIC_FONT\n       %s --icons GAME_DIR THEME_DIR\n",
+                 "usage: %s OUT_DIR TEXTS QUESTIONS MINCHO_FONT GOTHIC_FONT [LATIN_FONT]\n"
+                 "       %s --icons GAME_DIR THEME_DIR\n",
                  argv[0], argv[0]);
     return 2;
   }
   const std::string out_dir = argv[1];
   pack_inputs in;
+  const std::string latin_font = argc == 7 ? argv[6] : "";
+  in.latin = !latin_font.empty();
   std::string text;
   std::string why;
   if (!read_text_file(argv[2], &text) || !parse_texts(text, &in.texts, &why)) {
@@ -60,8 +64,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "assetgen: %s: %s\n", argv[3], why.empty() ? "cannot be read" : why.c_str());
     return 1;
   }
-  if (!init_fonts(argv[4], argv[5])) {
-    std::fprintf(stderr, "assetgen: cannot open the fonts %s, %s\n", argv[4], argv[5]);
+  if (!init_fonts(argv[4], argv[5], latin_font)) {
+    std::fprintf(stderr, "assetgen: cannot open the fonts %s, %s %s\n", argv[4], argv[5], latin_font.c_str());
     close_fonts();
     return 1;
   }
