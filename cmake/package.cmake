@@ -80,8 +80,9 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "full-screen personality-diagnosis game")
 set(CPACK_PACKAGE_DESCRIPTION
     "After a short title sequence the game asks twelve questions, each a picture
 with three answers, and draws an analysis of eight traits as gauges. The
-scores are written to a text file in the player's own folder. The texts and
-pictures are in Japanese. It is played with the keyboard or a gamepad.")
+scores are written to a text file in the player's own folder. It plays in
+Japanese, or in English where the player's locale is not Japanese. It is
+played with the keyboard or a gamepad.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

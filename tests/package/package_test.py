@@ -85,6 +85,9 @@ def check_contents(deb):
         "/usr/share/games/shindan/noize02.wav": "-rw-r--r--",
         "/usr/share/games/shindan/bgm03.mid": "-rw-r--r--",
         "/usr/share/games/shindan/icon.bmp": "-rw-r--r--",
+        "/usr/share/games/shindan/en/title.bm": "-rw-r--r--",
+        "/usr/share/games/shindan/en/q060.bm": "-rw-r--r--",
+        "/usr/share/games/shindan/en/title.txt": "-rw-r--r--",
         "/usr/share/applications/org.shindan.Shindan.desktop": "-rw-r--r--",
         "/usr/share/metainfo/org.shindan.Shindan.metainfo.xml": "-rw-r--r--",
         "/usr/share/man/man6/shindan.6.gz": "-rw-r--r--",
@@ -238,25 +241,27 @@ def as_player(cmd, account):
 
 def check_player_folders(root, home, account):
     """The launcher makes the player's folder where the base directory rules
-    put it, with links to every file the game opens from its working
-    directory. Without a display the program itself then ends at once."""
+    put it, for the pack of the player's language, with links to every file
+    the game opens from its working directory. Without a display the program
+    itself then ends at once."""
     game_dir = os.path.join(root, "usr/share/games/shindan")
-    opened = sorted(n for n in os.listdir(game_dir) if n.endswith((".bm", ".bmp", ".wav")))
-    cases = [(os.path.join(home, "data"), os.path.join(home, "data/shindan")),
+    cases = [("ja", os.path.join(home, "data"), os.path.join(home, "data/shindan"), game_dir),
              # Not absolute, so not valid: the default applies.
-             ("data", os.path.join(home, ".local/share/shindan"))]
-    for xdg, folder in cases:
+             ("ja", "data", os.path.join(home, ".local/share/shindan"), game_dir),
+             ("en", os.path.join(home, "data"), os.path.join(home, "data/shindan/en"), os.path.join(game_dir, "en"))]
+    for language, xdg, folder, pack in cases:
+        opened = sorted(n for n in os.listdir(pack) if n.endswith((".bm", ".bmp", ".wav")) or n == "title.txt")
         env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "HOME": home, "XDG_DATA_HOME": xdg,
-               "SDL_AUDIODRIVER": "dummy"}
+               "SHINDAN_LANG": language, "SDL_AUDIODRIVER": "dummy"}
         code, text = output(as_player([os.path.join(root, "usr/games/shindan")], account), cwd=home, env=env,
                             timeout=60)
         if not os.path.isdir(folder):
             raise Failure("XDG_DATA_HOME=%s: no player's folder %s; the launcher said:\n%s" % (xdg, folder, text))
         for name in opened:
             path = os.path.join(folder, name)
-            if os.path.realpath(path) != os.path.realpath(os.path.join(game_dir, name)):
-                raise Failure("%s does not lead to the game's %s" % (path, name))
-    log("  the launcher makes the player's folder with links to the game's %d files" % len(opened))
+            if os.path.realpath(path) != os.path.realpath(os.path.join(pack, name)):
+                raise Failure("%s does not lead to the pack's %s" % (path, name))
+        log("  %s: the launcher makes %s with links to the pack's %d files" % (language, folder, len(opened)))
 
 
 def check_window(env, pid):
@@ -295,6 +300,7 @@ def play_whole_test(root, tool, work):
         "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
         "HOME": home,
         "LANG": "C.UTF-8",
+        "SHINDAN_LANG": "ja",
         # No sound device in a test machine: the game plays silently.
         "SDL_AUDIODRIVER": "dummy",
         "SHINDAN_WINDOWED": "1",
