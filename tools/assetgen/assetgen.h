@@ -51,8 +51,12 @@ void paint(canvas& c, const plane& p, int x, int y, rgb colour, float strength);
 void paint_light(canvas& c, const plane& p, int x, int y, rgb colour, float strength);
 
 // ---- text through FreeType
-enum class face : std::uint8_t { mincho, gothic };
-bool init_fonts(const std::string& mincho_path, const std::string& gothic_path);
+// The Japanese pack sets its texts in mincho and its small prompts in gothic;
+// a pack in a Latin script sets every text in one serif, the latin face. The
+// figures and the scale keep the gothic digits in every pack.
+enum class face : std::uint8_t { mincho, gothic, latin };
+// An empty latin path leaves that face unopened.
+bool init_fonts(const std::string& mincho_path, const std::string& gothic_path, const std::string& latin_path);
 void close_fonts();
 // Width in pixels of one line at the pixel size.
 int text_width(face f, int size, const std::string& utf8);
@@ -67,6 +71,10 @@ struct text_mask {
 text_mask render_text(face f, int size, const std::string& utf8, int margin);
 // The largest size up to `preferred` whose line fits max_width.
 int fit_size(face f, int preferred, int max_width, const std::string& utf8);
+// Breaks a paragraph at its spaces into lines no wider than max_width, and
+// evens them out so that the last line is not left short. A word wider than
+// max_width stays whole on a line of its own.
+std::vector<std::string> wrap_words(face f, int size, const std::string& utf8, int max_width);
 
 // How a line of text is finished.
 struct text_style {
@@ -112,6 +120,7 @@ std::vector<std::uint32_t> utf8_code_points(const std::string& utf8);
 
 // ---- the pack
 struct pack_inputs {
+  bool latin = false;  // texts in a Latin script: the latin face, words wrapped at spaces
   text_table texts;
   std::vector<question_text> questions;
 };
@@ -122,5 +131,20 @@ void make_sounds(file_set* out);
 void make_tunes(file_set* out);
 
 constexpr int sample_rate = 22050;
+
+// ---- the program's icon
+struct icon_picture {
+  canvas colour;  // over black, as a bitmap shows it
+  plane alpha;    // the disc's coverage
+};
+icon_picture draw_icon(int size);
+// 8-bit RGBA PNG with straight (not premultiplied) colour.
+std::vector<std::uint8_t> png_bytes(const icon_picture& icon);
+// The sizes desktops look for in the hicolor icon theme.
+constexpr int icon_sizes[] = {16, 32, 48, 64, 128, 256};
+// "icon.bmp", 64x64, for the window.
+void make_window_icon(file_set* out);
+// "hicolor/NxN/apps/shindan.png" for every size; false when one cannot be encoded.
+bool make_theme_icons(file_set* out);
 
 }  // namespace shindan::assetgen

@@ -230,16 +230,19 @@ float fractal_noise(float x, float y, int seed, int octaves) {
 // ---- text
 
 static FT_Library ft_library = nullptr;
-static FT_Face ft_faces[2] = {nullptr, nullptr};
+static FT_Face ft_faces[3] = {nullptr, nullptr, nullptr};
 
-bool init_fonts(const std::string& mincho_path, const std::string& gothic_path) {
+bool init_fonts(const std::string& mincho_path, const std::string& gothic_path, const std::string& latin_path) {
   if (FT_Init_FreeType(&ft_library) != 0) {
     return false;
   }
   if (FT_New_Face(ft_library, mincho_path.c_str(), 0, &ft_faces[0]) != 0) {
     return false;
   }
-  return FT_New_Face(ft_library, gothic_path.c_str(), 0, &ft_faces[1]) == 0;
+  if (FT_New_Face(ft_library, gothic_path.c_str(), 0, &ft_faces[1]) != 0) {
+    return false;
+  }
+  return latin_path.empty() || FT_New_Face(ft_library, latin_path.c_str(), 0, &ft_faces[2]) == 0;
 }
 
 void close_fonts() {
@@ -258,7 +261,7 @@ void close_fonts() {
 // Light hinting: full hinting breaks the thin horizontal strokes of the
 // mincho face (the long-vowel bar falls apart at small sizes).
 static FT_Face select_face(face f, int size) {
-  FT_Face ft = ft_faces[f == face::mincho ? 0 : 1];
+  FT_Face ft = ft_faces[static_cast<int>(f)];
   FT_Set_Pixel_Sizes(ft, 0, static_cast<FT_UInt>(size));
   return ft;
 }
@@ -280,6 +283,51 @@ int fit_size(face f, int preferred, int max_width, const std::string& utf8) {
     --size;
   }
   return size;
+}
+
+static std::vector<std::string> greedy_lines(face f, int size, const std::vector<std::string>& words, int max_width) {
+  std::vector<std::string> lines;
+  std::string line;
+  for (const std::string& word : words) {
+    const std::string longer = line.empty() ? word : line + " " + word;
+    if (!line.empty() && text_width(f, size, longer) > max_width) {
+      lines.push_back(line);
+      line = word;
+    } else {
+      line = longer;
+    }
+  }
+  if (!line.empty()) {
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::vector<std::string> wrap_words(face f, int size, const std::string& utf8, int max_width) {
+  std::vector<std::string> words;
+  std::string word;
+  for (char ch : utf8 + " ") {
+    if (ch != ' ') {
+      word += ch;
+    } else if (!word.empty()) {
+      words.push_back(word);
+      word.clear();
+    }
+  }
+  const std::vector<std::string> lines = greedy_lines(f, size, words, max_width);
+  // The narrowest width that still needs no more lines gives the most even
+  // lines; the count only grows as the width shrinks, so halving finds it.
+  int low = 1;
+  int high = max_width;
+  while (low < high) {
+    const int mid = (low + high) / 2;
+    if (greedy_lines(f, size, words, mid).size() <= lines.size()) {
+      high = mid;
+    } else {
+      low = mid + 1;
+    }
+  }
+  return greedy_lines(f, size, words, high);
 }
 
 text_mask render_text(face f, int size, const std::string& utf8, int margin) {

@@ -50,8 +50,42 @@ void fading_line(canvas& c, int x0, int x1, int y, rgb colour, bool fade_right) 
   }
 }
 
+// How the pack sets its texts: in the Japanese faces, or every text in one
+// Latin serif, a little larger, since its small letters stand lower than
+// the full-height Japanese characters.
+struct typography {
+  bool latin = false;
+  face body = face::mincho;
+  face prompt = face::gothic;
+};
+typography type;
+
+int sized(int japanese, int latin) {
+  return type.latin ? latin : japanese;
+}
+
+// Every text that would have to shrink past easy reading to fit its region,
+// one a line; the pack is refused rather than drawn with them.
+std::string text_trouble;
+
+void note_trouble(const std::string& what) {
+  text_trouble += (text_trouble.empty() ? "" : "\n  ") + what;
+}
+
+// One line of text in its box; lines that only fit far below their size
+// are noted as trouble.
+std::pair<int, int> text_line(canvas& c, int x, int y, int w, int h, const std::string& utf8, text_style style,
+                              align a) {
+  const int room = style.outline ? 4 : 2;
+  if (fit_size(style.font, style.size, w - room, utf8) * 5 < style.size * 4) {
+    note_trouble("\"" + utf8 + "\" is too long for its picture");
+  }
+  return draw_line_of_text(c, x, y, w, h, utf8, style, a);
+}
+
 text_style plain(int size, rgb colour) {
   text_style s;
+  s.font = type.body;
   s.size = size;
   s.colour = colour;
   return s;
@@ -83,7 +117,7 @@ const std::vector<std::string>& lines_of(const pack_inputs& in, const std::strin
 canvas title_picture(const std::string& text) {
   canvas c = make_canvas(480, 60);
   auto [left, width] =
-      draw_line_of_text(c, 0, 0, 480, 60, text, glowing(42, ink_pale, glow_red, 1.1f, 4), align::centre);
+      text_line(c, 0, 0, 480, 60, text, glowing(sized(42, 40), ink_pale, glow_red, 1.1f, 4), align::centre);
   fading_line(c, 16, left - 18, 30, line_blue, false);
   fading_line(c, left + width + 18, 464, 30, line_blue, true);
   diamond(c, left - 10.5f, 30.5f, 3, glow_red, true);
@@ -95,8 +129,8 @@ canvas stacked_lines(int width, int row_height, const std::vector<std::string>& 
                      const std::vector<text_style>& styles, align a) {
   canvas c = make_canvas(width, row_height * static_cast<int>(lines.size()));
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    draw_line_of_text(c, 0, static_cast<int>(i) * row_height, width, row_height, lines[i],
-                      styles[std::min(i, styles.size() - 1)], a);
+    text_line(c, 0, static_cast<int>(i) * row_height, width, row_height, lines[i],
+              styles[std::min(i, styles.size() - 1)], a);
   }
   return c;
 }
@@ -105,10 +139,10 @@ canvas stacked_lines(int width, int row_height, const std::vector<std::string>& 
 canvas message_picture(int width, int height, const std::vector<std::string>& lines) {
   canvas c = make_canvas(width, height);
   const int row = height / static_cast<int>(lines.size());
-  text_style s = glowing(19, ink_pale, glow_blue, 0.5f, 3);
+  text_style s = glowing(sized(19, 21), ink_pale, glow_blue, 0.5f, 3);
   s.outline = true;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    draw_line_of_text(c, 0, static_cast<int>(i) * row, width, row, lines[i], s, align::centre);
+    text_line(c, 0, static_cast<int>(i) * row, width, row, lines[i], s, align::centre);
   }
   return c;
 }
@@ -338,6 +372,83 @@ canvas collect_picture() {
   return c;
 }
 
+// Below these sizes question and answer texts stop being easy to read.
+constexpr int question_smallest = 15;
+constexpr int answer_smallest_japanese = 15;
+constexpr int answer_smallest_latin = 16;
+// The panel's text area: inside its double frame and clear of the corners.
+constexpr int question_width = 276;
+constexpr int question_height = 172;
+
+// Japanese lines are set as written, all at the size of the longest.
+void draw_japanese_question(canvas& c, const question_text& q) {
+  int size = 19;
+  for (const std::string& line : q.lines) {
+    size = std::min(size, fit_size(type.body, 19, question_width, line));
+  }
+  const int pitch = size + 12;
+  const int block = pitch * static_cast<int>(q.lines.size());
+  if (size < question_smallest || block > question_height + 24) {
+    note_trouble(q.id + ": the question is too long for its panel");
+  }
+  int y = (196 - block) / 2;
+  for (const std::string& line : q.lines) {
+    text_line(c, 14, y, 280, pitch, line, glowing(size, ink_pale, glow_blue, 0.25f, 2), align::centre);
+    y += pitch;
+  }
+}
+
+// Latin text runs longer: each Q line is a paragraph, wrapped at its spaces,
+// at the largest size whose lines all fit the panel. Paragraphs are parted
+// by a little extra space.
+void draw_latin_question(canvas& c, const question_text& q) {
+  int size = 21;
+  std::vector<std::string> lines;
+  std::vector<bool> starts;  // a line that begins a paragraph after the first
+  int pitch = 0;
+  int gap = 0;
+  for (;; --size) {
+    lines.clear();
+    starts.clear();
+    bool too_wide = false;
+    for (std::size_t p = 0; p < q.lines.size(); ++p) {
+      const std::vector<std::string> wrapped = wrap_words(type.body, size, q.lines[p], question_width);
+      for (std::size_t i = 0; i < wrapped.size(); ++i) {
+        too_wide = too_wide || text_width(type.body, size, wrapped[i]) > question_width;
+        lines.push_back(wrapped[i]);
+        starts.push_back(p > 0 && i == 0);
+      }
+    }
+    pitch = size * 5 / 4 + 1;
+    gap = size / 3;
+    const int block = pitch * static_cast<int>(lines.size()) + gap * static_cast<int>(q.lines.size() - 1);
+    if (!too_wide && block <= question_height) {
+      break;
+    }
+    if (size == question_smallest) {
+      note_trouble(q.id + ": the question is too long for its panel");
+      break;
+    }
+  }
+  const int block = pitch * static_cast<int>(lines.size()) + gap * static_cast<int>(q.lines.size() - 1);
+  int y = (196 - block) / 2;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (starts[i]) {
+      y += gap;
+    }
+    text_line(c, 14, y, 280, pitch, lines[i], glowing(size, ink_pale, glow_blue, 0.25f, 2), align::centre);
+    y += pitch;
+  }
+}
+
+void draw_question_text(canvas& c, const question_text& q) {
+  if (type.latin) {
+    draw_latin_question(c, q);
+  } else {
+    draw_japanese_question(c, q);
+  }
+}
+
 canvas question_picture(const question_text& q) {
   canvas c = make_canvas(308, 280);
   // The question panel.
@@ -360,19 +471,13 @@ canvas question_picture(const question_text& q) {
       diamond(c, cx, cy, 4, rgb{120, 170, 240}, true);
     }
   }
-  // Lines share one size, the largest at which all of them fit.
-  int size = 19;
-  for (const std::string& line : q.lines) {
-    size = std::min(size, fit_size(face::mincho, 19, 308 - 32, line));
+  draw_question_text(c, q);
+  // The three answer bands. Latin answers share one size, so that a long one
+  // does not stand out smaller than its neighbours.
+  int latin_answer_size = sized(17, 19);
+  for (const std::string& answer : q.answers) {
+    latin_answer_size = std::min(latin_answer_size, fit_size(type.body, sized(17, 19), 280, answer));
   }
-  const int pitch = size + 12;
-  const int block = pitch * static_cast<int>(q.lines.size());
-  int y = (196 - block) / 2;
-  for (const std::string& line : q.lines) {
-    draw_line_of_text(c, 14, y, 280, pitch, line, glowing(size, ink_pale, glow_blue, 0.25f, 2), align::centre);
-    y += pitch;
-  }
-  // The three answer bands.
   for (int a = 0; a < 3; ++a) {
     const int top = 196 + 28 * a;
     for (int yy = top; yy < top + 28; ++yy) {
@@ -385,7 +490,12 @@ canvas question_picture(const question_text& q) {
     fill_rect(c, 0, top + 3, 2, 22, rgb{90, 120, 190});
     diamond(c, 13.5f, top + 14.0f, 4.5f, rgb{150, 185, 240}, false);
     diamond(c, 13.5f, top + 14.0f, 1.5f, rgb{150, 185, 240}, true);
-    draw_line_of_text(c, 24, top, 282, 28, q.answers[a], plain(17, ink_soft), align::left);
+    if (fit_size(type.body, sized(17, 19), 280, q.answers[a]) <
+        sized(answer_smallest_japanese, answer_smallest_latin)) {
+      note_trouble(q.id + ": answer " + std::to_string(a + 1) + " is too long for its band");
+    }
+    const text_style style = plain(type.latin ? latin_answer_size : 17, ink_soft);
+    text_line(c, 24, top, 282, 28, q.answers[a], style, align::left);
   }
   make_opaque(c, 0, 0, 308, 280, near_black);
   return c;
@@ -398,7 +508,7 @@ canvas bunseki_picture(const std::string& text) {
   for (int f = 0; f < 9; ++f) {
     canvas frame = make_canvas(192, 32);
     auto [left, width] =
-        draw_line_of_text(frame, 0, 0, 192, 32, text, glowing(24, ink_pale, glow_blue, 0.8f, 3), align::centre);
+        text_line(frame, 0, 0, 192, 32, text, glowing(sized(24, 26), ink_pale, glow_blue, 0.8f, 3), align::centre);
     fading_line(frame, 4, left - 8, 16, line_blue, false);
     fading_line(frame, left + width + 8, 188, 16, line_blue, true);
     if (f > 0) {
@@ -426,13 +536,13 @@ canvas result_picture(const std::vector<std::string>& labels, const std::string&
       // Labels must end well before x 172: the score's sign cell sits there.
       if (set == 0) {
         diamond(c, 9.5f, top + 14.0f, 3.5f, rgb{110, 160, 235}, true);
-        draw_line_of_text(c, 16, top, 156, 28, labels[k], glowing(18, rgb{206, 226, 246}, glow_blue, 0.3f, 2),
-                          align::left);
+        text_line(c, 16, top, 156, 28, labels[k], glowing(sized(18, 19), rgb{206, 226, 246}, glow_blue, 0.3f, 2),
+                  align::left);
         fading_line(c, 4, 170, top + 25, rgb{54, 80, 130}, true);
       } else {
         fill_rect(c, 3, top + 5, 18, 18, rgb{150, 28, 40});
-        draw_line_of_text(c, 3, top + 5, 18, 18, mark, plain(15, rgb{250, 228, 220}), align::centre);
-        draw_line_of_text(c, 24, top, 148, 28, labels[k], glowing(18, warm_ink, glow_red, 0.45f, 2), align::left);
+        text_line(c, 3, top + 5, 18, 18, mark, plain(sized(15, 16), rgb{250, 228, 220}), align::centre);
+        text_line(c, 24, top, 148, 28, labels[k], glowing(sized(18, 19), warm_ink, glow_red, 0.45f, 2), align::left);
         fading_line(c, 4, 170, top + 25, rgb{130, 40, 52}, true);
       }
     }
@@ -566,13 +676,19 @@ bool make_pictures(const pack_inputs& in, file_set* out, std::string* why) {
     *why = "60 questions are needed";
     return false;
   }
+  type = typography{};
+  if (in.latin) {
+    type = typography{true, face::latin, face::latin};
+  }
+  text_trouble.clear();
   auto put = [&](const std::string& name, const canvas& c) { (*out)[name] = bmp_bytes(c); };
 
   put("title.bm", title_picture(lines_of(in, "title")[0]));
-  put("create.bm", stacked_lines(640, 32, lines_of(in, "credit"), {plain(16, rgb{168, 172, 194})}, align::centre));
+  put("create.bm",
+      stacked_lines(640, 32, lines_of(in, "credit"), {plain(sized(16, 17), rgb{168, 172, 194})}, align::centre));
   put("chikara.bm", seal_picture(lines_of(in, "seal")[0], rgb{196, 44, 44}, false, 31));
-  put("spackye.bm",
-      stacked_lines(416, 32, lines_of(in, "prompt"), {glowing(18, ink_pale, glow_blue, 0.6f, 3)}, align::centre));
+  put("spackye.bm", stacked_lines(416, 32, lines_of(in, "prompt"),
+                                  {glowing(sized(18, 20), ink_pale, glow_blue, 0.6f, 3)}, align::centre));
   put("hamon.bm", hamon_picture());
   put("write.bm", seal_picture(lines_of(in, "seal")[1], rgb{70, 80, 170}, true, 37));
   put("initmes1.bm", message_picture(404, 28, lines_of(in, "message1")));
@@ -588,17 +704,22 @@ bool make_pictures(const pack_inputs& in, file_set* out, std::string* why) {
   put("bunseki.bm", bunseki_picture(lines_of(in, "band")[0]));
   put("gage.bm", gage_picture());
   put("figure.bm", figure_picture());
-  // Small prompts read better in the gothic face.
-  text_style prompt_cool = plain(15, ink_soft);
-  prompt_cool.font = face::gothic;
-  text_style prompt_warm = plain(15, warm_ink);
-  prompt_warm.font = face::gothic;
+  // Small Japanese prompts read better in the gothic face.
+  text_style prompt_cool = plain(sized(15, 17), ink_soft);
+  prompt_cool.font = type.prompt;
+  text_style prompt_warm = plain(sized(15, 17), warm_ink);
+  prompt_warm.font = type.prompt;
   put("enter.bm", stacked_lines(380, 24, lines_of(in, "enter"), {prompt_cool, prompt_warm}, align::centre));
   put("result_help.bm", stacked_lines(400, 24, lines_of(in, "help"), {prompt_cool, prompt_warm}, align::centre));
   for (const question_text& q : in.questions) {
     put(q.id + ".bm", question_picture(q));
   }
   put("Mask.bm", mask_picture());
+  if (!text_trouble.empty()) {
+    out->clear();
+    *why = text_trouble;
+    return false;
+  }
   return true;
 }
 
