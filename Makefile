@@ -9,7 +9,7 @@ WERROR ?= OFF
 # Any test without a time limit of its own gets this one.
 TEST_TIMEOUT ?= 600
 
-.PHONY: deps build play test test-normal test-asan windows clean
+.PHONY: deps build play test test-normal test-asan windows web web-play clean
 
 deps:
 	@scripts/install-deps
@@ -41,5 +41,23 @@ windows: build
 	  -DCMAKE_BUILD_TYPE=Release -DSHINDAN_ASSET_DIR=$(abspath $(BUILD))/game
 	cmake --build build-windows -j $(JOBS)
 
+# make web        builds the browser edition into build-web/site (any static
+#                 web server can serve it)
+# make web-play   builds it and serves it on http://127.0.0.1:8080/
+WEB_BUILD ?= build-web
+WEB_PORT ?= 8080
+# Debian's emscripten runs its JavaScript tools with the machine's node, which
+# must find Debian's node modules (acorn and others).
+WEB_ENV = NODE_PATH=/usr/share/nodejs
+
+web: build
+	$(WEB_ENV) emcmake cmake -S . -B $(WEB_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	  -DSHINDAN_ASSET_DIR=$(abspath $(BUILD))/game
+	$(WEB_ENV) cmake --build $(WEB_BUILD) -j $(JOBS)
+
+web-play: web
+	@echo "The game is served on http://127.0.0.1:$(WEB_PORT)/ (Ctrl+C stops the server)"
+	cd $(WEB_BUILD)/site && python3 -m http.server $(WEB_PORT) --bind 127.0.0.1
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-windows
+	rm -rf $(BUILD) $(ASAN_BUILD) build-windows $(WEB_BUILD)
