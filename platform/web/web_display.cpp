@@ -111,9 +111,9 @@ void plat_flip_to_desktop(plat_display*) {
 
 plat_result plat_present(const plat_display_objects& objects) {
   plat_surface* primary = objects.primary_surface;
-  const plat_result r = present_copy(primary, objects.back_buffer,
-                                     plat_rect{0, 0, static_cast<std::int32_t>(display_width),
-                                               static_cast<std::int32_t>(display_height)});
+  const plat_result r = present_copy(
+      primary, objects.back_buffer,
+      plat_rect{0, 0, static_cast<std::int32_t>(display_width), static_cast<std::int32_t>(display_height)});
   if (r != plat_result::ok)
     return r;
   show_on_canvas(primary);
@@ -127,9 +127,8 @@ void plat_draw_text(plat_surface* surface, const plat_font_request& font, std::i
     return;
   // Every character is at most one em wide and a line at most two ems
   // high: a text that cannot reach the surface costs nothing.
-  const std::int64_t size = std::clamp<std::int64_t>(font.height < 0 ? -std::int64_t{font.height}
-                                                                     : std::int64_t{font.height},
-                                                     1, 1000);
+  const std::int64_t size =
+      std::clamp<std::int64_t>(font.height < 0 ? -std::int64_t{font.height} : std::int64_t{font.height}, 1, 1000);
   const std::int64_t w = surface->width, h = surface->height;
   if (x >= w || y >= h || y + 2 * size <= 0 || x + size * std::int64_t{length} <= 0)
     return;
@@ -140,8 +139,8 @@ void plat_draw_text(plat_surface* surface, const plat_font_request& font, std::i
   const bool serif = std::strstr(font.face ? font.face : "", "\x96\xbe\x92\xa9") != nullptr;  // 明朝
   std::vector<std::uint8_t> coverage(static_cast<std::size_t>(w * h));
   std::array<int, 4> rect{};
-  if (!web_text_coverage(utf8.c_str(), em, font.weight, serif ? 1 : 0, x, y, static_cast<int>(w),
-                         static_cast<int>(h), rect.data(), coverage.data()))
+  if (!web_text_coverage(utf8.c_str(), em, font.weight, serif ? 1 : 0, x, y, static_cast<int>(w), static_cast<int>(h),
+                         rect.data(), coverage.data()))
     return;
   const int left = std::max(rect[0], 0), top = std::max(rect[1], 0);
   const int right = std::min<int>(rect[2], static_cast<int>(w)), bottom = std::min<int>(rect[3], static_cast<int>(h));
