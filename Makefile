@@ -51,7 +51,7 @@ WEB_PORT ?= 8080
 WEB_ENV = NODE_PATH=/usr/share/nodejs
 
 web: build
-	$(WEB_ENV) emcmake cmake -S . -B $(WEB_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	$(WEB_ENV) emcmake cmake -S . -B $(WEB_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DSHINDAN_WERROR=$(WERROR) \
 	  -DSHINDAN_ASSET_DIR=$(abspath $(BUILD))/game
 	$(WEB_ENV) cmake --build $(WEB_BUILD) -j $(JOBS)
 
