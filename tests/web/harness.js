@@ -197,6 +197,8 @@ function replay(run, shots, leaveOut = []) {
   const dir = gameFolder('replay', leaveOut);
   fs.writeFileSync(path.join(dir, 'run.txt'), replayScript(run, shots));
   execFileSync(config.tool, ['replay', 'run.txt'], { cwd: dir, stdio: ['ignore', 'ignore', 'inherit'] });
+  if (process.env.SHINDAN_WEB_KEEP)
+    console.log(`replay kept in ${dir}`);
   return dir;
 }
 
