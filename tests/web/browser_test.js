@@ -56,10 +56,16 @@ async function resultLink(page) {
 // says how many more times Down is pressed for each answer, so the answers
 // differ from question to question.
 async function playWholeTest(page, tap, startKey, extra) {
+  // The title fades in over its first three seconds.
+  await page.evaluate(() => shindanTest.armOnFrame('fade', shindanTest.frames + 1));
   const title = await waitForTitle(page, tap);
+  const fade = await h.capture(page, 'fade');
   await tap(page, startKey);
-  // Space skips the introduction up to its noise screen.
+  // Space skips the introduction up to its noise screen, drawn from the
+  // shared random generator.
+  await page.evaluate(() => shindanTest.armOnSound('noise', 'noize01.wav'));
   await h.tapUntilSound(page, tap, 'space', 'noize01.wav', 0);
+  const noise = await h.capture(page, 'noise');
 
   await page.evaluate(() => shindanTest.armOnSound('question', 'c_move.wav'));
   for (let q = 0; q < 12; ++q) {
@@ -80,7 +86,7 @@ async function playWholeTest(page, tap, startKey, extra) {
   await page.waitForFunction((name) => shindanTest.files.some((f) => f.name === name), { timeout: 60000 },
     RESULT_FILE);
   const run = await page.evaluate(() => ({ startTick: shindanTest.startTick, log: shindanTest.log }));
-  return { title, question, analysis, run };
+  return { fade, title, noise, question, analysis, run };
 }
 
 // Plays a whole test in the browser, replays its frames headless, and
@@ -90,11 +96,15 @@ async function wholeTestMatchesReplay(t, tap, startKey, extra) {
   const { page, seen } = await h.openGame(t);
   const played = await playWholeTest(page, tap, startKey, extra);
   const dir = h.replay(played.run, [
+    ['fade.png', played.fade.frame],
     ['title.png', played.title.frame],
+    ['noise.png', played.noise.frame],
     ['question.png', played.question.frame],
     ['analysis.png', played.analysis.frame],
   ]);
+  h.assertSameScreen(played.fade, path.join(dir, 'fade.png'), 'title fading in');
   h.assertSameScreen(played.title, path.join(dir, 'title.png'), 'waiting title');
+  h.assertSameScreen(played.noise, path.join(dir, 'noise.png'), 'noise');
   h.assertSameScreen(played.question, path.join(dir, 'question.png'), 'question');
   h.assertSameScreen(played.analysis, path.join(dir, 'analysis.png'), 'analysis');
 

@@ -475,16 +475,20 @@
   const test = testMode ? {
     frames: 0,
     startTick: 0,
+    firstFrameAt: 0, // ms after the page started loading
     log: [],        // per frame: [tick, key bits]
     sounds: [],     // { frame, name }
     tunes: [],      // { frame, what, name }
     files: [],
     boxes: [],
     captures: {},   // tag -> { frame, rgb (base64) }
-    armed: [],      // { tag, sound } or { tag, equals: Uint8Array rgb }
+    armed: [],      // { tag, sound }, { tag, frame } or { tag, equals: Uint8Array rgb }
     ended: false,
     armOnSound(tag, sound) {
       this.armed.push({ tag, sound });
+    },
+    armOnFrame(tag, frame) {
+      this.armed.push({ tag, frame });
     },
     armOnEqual(tag, rgbBase64) {
       this.armed.push({ tag, equals: fromBase64(rgbBase64) });
@@ -523,7 +527,13 @@
       return;
     let rgb = null;
     test.armed = test.armed.filter((arm) => {
-      const hit = arm.sound ? frameSounds.includes(arm.sound) : sameBytes(rgb || (rgb = screenRgb()), arm.equals);
+      let hit;
+      if (arm.sound)
+        hit = frameSounds.includes(arm.sound);
+      else if (arm.frame)
+        hit = framesRun === arm.frame;
+      else
+        hit = sameBytes(rgb || (rgb = screenRgb()), arm.equals);
       if (!hit)
         return true;
       rgb = rgb || screenRgb();
@@ -564,6 +574,8 @@
     frameDone(tick) {
       ++framesRun;
       if (test) {
+        if (framesRun === 1)
+          test.firstFrameAt = performance.now();
         let bits = 0;
         keys.forEach((k, i) => {
           if (k.down)
