@@ -309,6 +309,6 @@ async function run(scenarios) {
 }
 
 module.exports = {
-  assert, config, openGame, frames, untilFrame, keyTap, buttonTap, sounds, tapUntilSound, capture,
+  assert, config, serve, launch, openGame, frames, untilFrame, keyTap, buttonTap, sounds, tapUntilSound, capture,
   gameFolder, makePack, replay, readPng, assertSameScreen, run, tempDir,
 };

@@ -49,7 +49,9 @@
   const $ = (id) => document.getElementById(id);
   const canvas = $('screen');
   const context = canvas.getContext('2d', { willReadFrequently: testMode });
-  const image = context.createImageData(SCREEN_W, SCREEN_H);
+  // The program's screen in its own memory (made again when it grows).
+  let screenImage = null;
+  let screenOffset = 0;
 
   // ---- Language and packs
 
@@ -476,6 +478,7 @@
     frames: 0,
     startTick: 0,
     firstFrameAt: 0, // ms after the page started loading
+    loadTimes: {},   // the same for each stage of loading
     log: [],        // per frame: [tick, key bits]
     sounds: [],     // { frame, name }
     tunes: [],      // { frame, what, name }
@@ -561,10 +564,14 @@
       // as it does on the desktop.
       window.alert(caption ? `${caption}\n\n${text}` : text);
     },
-    // The screen as red, green, blue and alpha bytes, row by row.
-    present(pixels) {
-      image.data.set(pixels);
-      context.putImageData(image, 0, 0);
+    // The screen as red, green, blue and alpha bytes, row by row, at offset
+    // in the program's memory; shown without copying them first.
+    present(memory, offset) {
+      if (!screenImage || screenImage.data.buffer !== memory || screenOffset !== offset) {
+        screenImage = new ImageData(new Uint8ClampedArray(memory, offset, SCREEN_W * SCREEN_H * 4), SCREEN_W, SCREEN_H);
+        screenOffset = offset;
+      }
+      context.putImageData(screenImage, 0, 0);
     },
     started(tick) {
       running = true;
@@ -802,18 +809,28 @@
     layout();
     const packUrl = params.get('pack') || pack.file;
 
-    const [files] = await Promise.all([fetchPack(packUrl), loadScript('shindan.js')]);
-    Module = await window.createShindan({
-      host,
-      noInitialRun: true,
-      print: (s) => console.log(s),
-      printErr: (s) => console.warn(s),
-    });
+    const stage = (name) => {
+      if (test)
+        test.loadTimes[name] = performance.now();
+    };
+    // The program compiles while the pack comes in.
+    const program = loadScript('shindan.js').then(() => {
+      stage('script');
+      return window.createShindan({
+        host,
+        noInitialRun: true,
+        print: (s) => console.log(s),
+        printErr: (s) => console.warn(s),
+      });
+    }).then((m) => (stage('program'), m));
+    const [files, ready] = await Promise.all([fetchPack(packUrl).then((f) => (stage('pack'), f)), program]);
+    Module = ready;
     const FS = Module.FS;
     FS.mkdir(GAME_DIR);
     packNames = new Set(files.map(([name]) => name));
+    // The files keep their bytes where the pack was unpacked; no copies.
     for (const [name, data] of files)
-      FS.writeFile(`${GAME_DIR}/${name}`, data);
+      FS.writeFile(`${GAME_DIR}/${name}`, data, { canOwn: true });
     FS.chdir(GAME_DIR);
     restoreFiles();
     // Tunes are decoded ahead, so that the first one starts at once.
@@ -825,6 +842,7 @@
       test.fs = Module.FS;
     setProgress(1);
     $('loading').hidden = true;
+    stage('main');
     Module.callMain([]);
   }
 
