@@ -56,7 +56,8 @@ WEB_ENV = NODE_PATH=/usr/share/nodejs
 
 web: build
 	$(WEB_ENV) emcmake cmake -S . -B $(WEB_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DSHINDAN_WERROR=$(WERROR) \
-	  -DSHINDAN_ASSET_DIR=$(abspath $(BUILD))/game
+	  -DSHINDAN_ASSET_DIR=$(abspath $(BUILD))/game \
+	  -DSHINDAN_ASSET_DIR_EN=$(if $(wildcard $(BUILD)/game-en/title.bm),$(abspath $(BUILD))/game-en)
 	$(WEB_ENV) cmake --build $(WEB_BUILD) -j $(JOBS)
 
 # puppeteer-core for the browser tests, exactly as the lock file says.

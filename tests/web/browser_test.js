@@ -158,7 +158,7 @@ const scenarios = [
     async run(t) {
       const folder = h.gameFolder('nopush', ['push.wav']);
       h.makePack(folder, path.join(t.packs, 'nopush.pack'));
-      const { page, seen } = await h.openGame(t, '&pack=test-packs/nopush.pack');
+      const { page, seen } = await h.openGame(t, '&lang=ja&pack=test-packs/nopush.pack');
       // The game goes on to its title after the one box.
       await waitForTitle(page, h.keyTap);
       assert.deepEqual(seen.dialogs, ['ファイルオープンに失敗しました']);
@@ -198,7 +198,7 @@ const scenarios = [
       const folder = h.gameFolder('shorttune', ['bgm01.mid']);
       fs.writeFileSync(path.join(folder, 'bgm01.mid'), shortMidi());
       h.makePack(folder, path.join(t.packs, 'shorttune.pack'));
-      const { page } = await h.openGame(t, '&pack=test-packs/shorttune.pack');
+      const { page } = await h.openGame(t, '&lang=ja&pack=test-packs/shorttune.pack');
       await waitForTitle(page, h.keyTap);
       // Space on the waiting title starts the introduction and its tune.
       await h.keyTap(page, 'space');
@@ -223,6 +223,33 @@ const scenarios = [
       assert.equal(after.filter(tune('ended')).length, 0, 'no end after the stop');
       assert.equal(after.filter(tune('play')).length, 0, 'not played again after the stop');
       assert.ok(after.some((e) => e.what === 'play' && e.name === 'bgm02.mid'), 'the next tune plays');
+    },
+  },
+  {
+    name: 'language',
+    async run(t) {
+      const packs = JSON.parse(fs.readFileSync(path.join(h.config.site, 'packs.json'), 'utf8'));
+      const texts = () => ({
+        lang: document.documentElement.lang,
+        title: document.title,
+        up: document.querySelector('button[data-key="up"]').textContent,
+        switches: [...document.querySelectorAll('#language button')].map((b) => b.textContent),
+      });
+      // An English browser starts in the English pack when there is one,
+      // with the page's own words in English too.
+      const { page } = await h.openGame(t, '', ['en-US', 'en']);
+      const english = packs.find((p) => p.lang === 'en');
+      const first = await page.evaluate(texts);
+      if (!english) {
+        assert.deepEqual(first, { lang: 'ja', title: packs[0].title, up: '↑ 上', switches: [] });
+        return;
+      }
+      assert.deepEqual(first, { lang: 'en', title: english.title, up: '↑ Up', switches: ['日本語'] });
+      // The switch starts the game again in the other pack.
+      await Promise.all([page.waitForNavigation(), page.click('#language button')]);
+      await page.waitForFunction(() => window.shindanTest && shindanTest.frames >= 2, { timeout: 60000 });
+      const japanese = await page.evaluate(texts);
+      assert.deepEqual(japanese, { lang: 'ja', title: packs[0].title, up: '↑ 上', switches: ['English'] });
     },
   },
 ];

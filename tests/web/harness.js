@@ -84,8 +84,16 @@ async function launch() {
 }
 
 // Opens the game page and collects what the page reports.
-async function openGame(t, query = '') {
+// The page starts in the language of `languages` (the browser's preference)
+// unless the query names one; by default Japanese.
+async function openGame(t, query = '&lang=ja', languages = null) {
   const page = await t.browser.newPage();
+  if (languages) {
+    await page.evaluateOnNewDocument((l) => {
+      Object.defineProperty(navigator, 'languages', { get: () => l });
+      Object.defineProperty(navigator, 'language', { get: () => l[0] });
+    }, languages);
+  }
   await page.setViewport({ width: 900, height: 760 });
   const seen = { dialogs: [], errors: [] };
   page.on('dialog', async (d) => {
