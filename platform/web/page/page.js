@@ -311,6 +311,7 @@
 
   const tuneBuffers = new Map();  // opus path -> Promise<AudioBuffer|null>
   let tune = null;                // { path, opus, exists, playing, source }
+  let decodeAhead = [];           // rendered tunes not asked for yet
   let tuneToken = 0;
 
   function renderedPath(path) {
@@ -601,6 +602,10 @@
       });
       if (framesRun % SYNC_EVERY_FRAMES === 0)
         syncFiles();
+      if (framesRun === 2) {
+        decodeAhead.forEach(decodeTune);
+        decodeAhead = [];
+      }
     },
     ended() {
       running = false;
@@ -833,11 +838,10 @@
       FS.writeFile(`${GAME_DIR}/${name}`, data, { canOwn: true });
     FS.chdir(GAME_DIR);
     restoreFiles();
-    // Tunes are decoded ahead, so that the first one starts at once.
-    for (const [name] of files) {
-      if (name.endsWith('.opus'))
-        decodeTune(`${GAME_DIR}/${name}`);
-    }
+    // Tunes are decoded ahead, so that the first one starts at once, but
+    // only once the title shows.
+    decodeAhead = files.map(([name]) => name).filter((name) => name.endsWith('.opus'))
+      .map((name) => `${GAME_DIR}/${name}`);
     if (test)
       test.fs = Module.FS;
     setProgress(1);
