@@ -226,6 +226,31 @@ const scenarios = [
     },
   },
   {
+    name: 'keys',
+    async run(t) {
+      const { page } = await h.openGame(t);
+      await page.evaluate(() => {
+        window.prevented = [];
+        window.addEventListener('keydown', (e) => window.prevented.push([e.code, e.defaultPrevented]));
+      });
+      const bits = () => page.evaluate(() => shindanTest.log[shindanTest.log.length - 1][1]);
+      // Held from keydown to keyup: the game sees Down in every frame.
+      await page.keyboard.down('ArrowDown');
+      await h.untilFrame(page, (await h.frames(page)) + 3);
+      assert.equal(await bits(), 1 << 4, 'Down held');
+      // Leaving the page lets go of every key, though no keyup came.
+      await page.evaluate(() => window.dispatchEvent(new Event('blur')));
+      await h.untilFrame(page, (await h.frames(page)) + 3);
+      assert.equal(await bits(), 0, 'released on blur');
+      await page.keyboard.up('ArrowDown');
+      // The browser's own use of the game's keys (scrolling) is prevented.
+      for (const key of ['Space', 'ArrowUp', 'Enter', 'Shift'])
+        await page.keyboard.press(key);
+      const prevented = await page.evaluate(() => window.prevented);
+      assert.deepEqual(prevented.map(([, p]) => p), [true, true, true, true, true]);
+    },
+  },
+  {
     name: 'language',
     async run(t) {
       const packs = JSON.parse(fs.readFileSync(path.join(h.config.site, 'packs.json'), 'utf8'));
