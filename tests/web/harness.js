@@ -78,6 +78,8 @@ async function launch() {
     args: [
       '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
       '--disable-background-networking', '--disable-component-update', '--disable-sync',
+      // Containers often give /dev/shm only a few megabytes.
+      '--disable-dev-shm-usage',
     ],
   });
   return { browser, profile };
