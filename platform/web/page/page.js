@@ -118,6 +118,9 @@
     let scale = Math.min(width / SCREEN_W, Math.max(height, 120) / SCREEN_H);
     if (scale >= 1)
       scale = Math.floor(scale);
+    // Sharp pixels when enlarging; shrinking pixel by pixel would drop whole
+    // rows of the text in the pictures, so a small screen gets smoothing.
+    canvas.classList.toggle('smooth', scale < 1);
     const stage = $('stage');
     stage.style.width = `${Math.floor(SCREEN_W * scale)}px`;
     stage.style.height = `${Math.floor(SCREEN_H * scale)}px`;
