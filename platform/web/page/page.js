@@ -271,6 +271,10 @@
     if (a && a.state === 'suspended')
       a.resume().catch(() => {});
   }
+  // Some browsers count only these as the player's permission for sound.
+  window.addEventListener('touchend', unlockAudio, { passive: true });
+  window.addEventListener('click', unlockAudio);
+
   function audioRunning() {
     return audio !== null && audio.state === 'running';
   }
