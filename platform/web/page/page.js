@@ -814,18 +814,11 @@
 
   async function start() {
     layout();
-    packs = await (await fetch('packs.json')).json();
-    const lang = chooseLanguage();
-    pack = packs.find((p) => p.lang === lang);
-    applyTexts();
-    layout();
-    const packUrl = params.get('pack') || pack.file;
-
     const stage = (name) => {
       if (test)
         test.loadTimes[name] = performance.now();
     };
-    // The program compiles while the pack comes in.
+    // The program compiles while the list of packs and the pack come in.
     const program = loadScript('shindan.js').then(() => {
       stage('script');
       return window.createShindan({
@@ -835,6 +828,16 @@
         printErr: (s) => console.warn(s),
       });
     }).then((m) => (stage('program'), m));
+    // (Its failure is reported below, once the packs are known.)
+    program.catch(() => {});
+
+    packs = await (await fetch('packs.json')).json();
+    const lang = chooseLanguage();
+    pack = packs.find((p) => p.lang === lang);
+    applyTexts();
+    layout();
+    const packUrl = params.get('pack') || pack.file;
+
     const [files, ready] = await Promise.all([fetchPack(packUrl).then((f) => (stage('pack'), f)), program]);
     Module = ready;
     const FS = Module.FS;
