@@ -775,21 +775,35 @@
     $('progress').value = Math.max(0, Math.min(1, fraction));
   }
 
-  async function fetchPack(url) {
-    const response = await fetch(url);
-    if (!response.ok)
-      throw new Error(`${url}: ${response.status}`);
-    const total = Number(response.headers.get('Content-Length')) || 0;
-    let got = 0;
-    const counted = response.body.pipeThrough(new TransformStream({
-      transform(chunk, controller) {
-        got += chunk.byteLength;
-        if (total)
-          setProgress(0.9 * got / total);
-        controller.enqueue(chunk);
-      },
-    }));
-    const raw = await new Response(counted.pipeThrough(new DecompressionStream('gzip'))).arrayBuffer();
+  // The pack is fetched and unpacked in a worker, away from the page's own
+  // thread, which meanwhile compiles the program and moves the progress bar.
+  const UNPACK_WORKER = `
+    onmessage = async (e) => {
+      try {
+        const response = await fetch(e.data);
+        if (!response.ok)
+          throw new Error(e.data + ': ' + response.status);
+        const total = Number(response.headers.get('Content-Length')) || 0;
+        let got = 0;
+        let told = 0;
+        const counted = response.body.pipeThrough(new TransformStream({
+          transform(chunk, controller) {
+            got += chunk.byteLength;
+            if (total && got - told >= total / 50) {
+              told = got;
+              postMessage({ progress: got / total });
+            }
+            controller.enqueue(chunk);
+          },
+        }));
+        const raw = await new Response(counted.pipeThrough(new DecompressionStream('gzip'))).arrayBuffer();
+        postMessage({ raw }, [raw]);
+      } catch (error) {
+        postMessage({ error: String((error && error.message) || error) });
+      }
+    };`;
+
+  function unpack(raw) {
     const bytes = new Uint8Array(raw);
     const headerLength = new DataView(raw).getUint32(0, true);
     const header = JSON.parse(new TextDecoder().decode(bytes.subarray(4, 4 + headerLength)));
@@ -800,6 +814,31 @@
       at += size;
     }
     return files;
+  }
+
+  function fetchPack(url) {
+    return new Promise((resolve, reject) => {
+      const code = URL.createObjectURL(new Blob([UNPACK_WORKER], { type: 'text/javascript' }));
+      const worker = new Worker(code);
+      URL.revokeObjectURL(code);
+      worker.onmessage = (e) => {
+        if (e.data.progress !== undefined) {
+          setProgress(0.9 * e.data.progress);
+          return;
+        }
+        worker.terminate();
+        if (e.data.error)
+          reject(new Error(e.data.error));
+        else
+          resolve(unpack(e.data.raw));
+      };
+      worker.onerror = (e) => {
+        worker.terminate();
+        reject(new Error(e.message));
+      };
+      // The worker's own address is a blob: one; it needs the whole URL.
+      worker.postMessage(new URL(url, location.href).href);
+    });
   }
 
   function loadScript(src) {
