@@ -13,13 +13,14 @@ WERROR ?= OFF
 # Any test without a time limit of its own gets this one.
 TEST_TIMEOUT ?= 600
 
-.PHONY: deps build play test test-normal test-asan windows deb clean
+.PHONY: deps build play test test-normal test-asan windows deb web web-play web-node clean
 
 deps:
 	@scripts/install-deps
 
 build: deps
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHINDAN_WERROR=$(WERROR)
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHINDAN_WERROR=$(WERROR) \
+	  -DSHINDAN_WEB_SITE=$(WEB_TEST_SITE) -DSHINDAN_WEB_NODE_MODULES=$(WEB_NODE)/node_modules
 	cmake --build $(BUILD) -j $(JOBS)
 
 # LANG given to make is the player's choice for this game, whatever
@@ -33,7 +34,9 @@ play: build
 
 test-normal test-asan: WERROR = ON
 
-test-normal: build
+# The normal build's tests include the browser edition's.
+test-normal: WEB_TEST_SITE = $(abspath $(WEB_BUILD))/site
+test-normal: build web web-node
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout $(TEST_TIMEOUT)
 
 test-asan: deps
@@ -56,5 +59,32 @@ windows: build
 deb: build
 	cd $(BUILD) && cpack -G DEB
 
+# make web        builds the browser edition into build-web/site (any static
+#                 web server can serve it)
+# make web-play   builds it and serves it on http://127.0.0.1:8080/
+WEB_BUILD ?= build-web
+WEB_PORT ?= 8080
+WEB_NODE = $(abspath $(WEB_BUILD))/node
+# Debian's emscripten runs its JavaScript tools with the machine's node, which
+# must find Debian's node modules (acorn and others).
+WEB_ENV = NODE_PATH=/usr/share/nodejs
+
+web: build
+	$(WEB_ENV) emcmake cmake -S . -B $(WEB_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DSHINDAN_WERROR=$(WERROR) \
+	  -DSHINDAN_ASSET_DIR=$(abspath $(BUILD))/game \
+	  -DSHINDAN_ASSET_DIR_EN=$(if $(wildcard $(BUILD)/game-en/title.bm),$(abspath $(BUILD))/game-en)
+	$(WEB_ENV) cmake --build $(WEB_BUILD) -j $(JOBS)
+
+# puppeteer-core for the browser tests, exactly as the lock file says.
+web-node:
+	@mkdir -p $(WEB_NODE)
+	@if ! cmp -s tests/web/package-lock.json $(WEB_NODE)/package-lock.json || [ ! -d $(WEB_NODE)/node_modules ]; then \
+	  cp tests/web/package.json tests/web/package-lock.json $(WEB_NODE)/ && \
+	  cd $(WEB_NODE) && npm ci --ignore-scripts --no-audit --no-fund; fi
+
+web-play: web
+	@echo "The game is served on http://127.0.0.1:$(WEB_PORT)/ (Ctrl+C stops the server)"
+	cd $(WEB_BUILD)/site && python3 -m http.server $(WEB_PORT) --bind 127.0.0.1
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-windows
+	rm -rf $(BUILD) $(ASAN_BUILD) build-windows $(WEB_BUILD)

@@ -17,8 +17,17 @@ namespace {
 
 // Converts to UTF-32 in the host's byte order; every other form is built on
 // this one. Descriptors are opened once and reset for each string.
+// Some C libraries (the browser build's) know the code page only by its
+// common name; their Shift-JIS reads ASCII bytes as ASCII all the same.
+iconv_t open_converter() {
+  iconv_t cd = iconv_open("UTF-32LE", "CP932");
+  if (cd == reinterpret_cast<iconv_t>(-1))
+    cd = iconv_open("UTF-32LE", "SHIFT_JIS");
+  return cd;
+}
+
 std::u32string convert(const char* text, std::size_t length) {
-  static iconv_t cd = iconv_open("UTF-32LE", "CP932");
+  static iconv_t cd = open_converter();
   std::u32string out;
   if (!text || length == 0)
     return out;

@@ -1,0 +1,285 @@
+// The browser edition in a real headless Chromium: whole tests played with
+// real key events and with the on-screen buttons, compared pixel for pixel
+// and byte for byte with the headless replay of the same frames; a missing
+// sound, Esc, and a looping tune.
+//
+//   node browser_test.js [SCENARIO...]
+//
+// Needs SHINDAN_WEB_SITE, SHINDAN_ASSET_DIR, SHINDAN_TOOL, SHINDAN_WEB_PACK and
+// SHINDAN_TUNE_CACHE (set by CTest) and puppeteer-core on NODE_PATH.
+'use strict';
+
+const fs = require('node:fs');
+const path = require('node:path');
+const h = require('./harness');
+
+const { assert } = h;
+
+const RESULT_FILE = '分析結果.txt';
+
+// The waiting title of a first test, as the headless program draws it.
+let titleReference = null;
+function titleRgb() {
+  if (!titleReference) {
+    const dir = h.gameFolder('title');
+    fs.writeFileSync(path.join(dir, 'title.txt'), 'frames 1\ntap space\nuntil title 7\nshot title.png\n');
+    require('node:child_process').execFileSync(h.config.tool, ['replay', 'title.txt'], { cwd: dir, stdio: 'ignore' });
+    titleReference = h.readPng(path.join(dir, 'title.png')).toString('base64');
+  }
+  return titleReference;
+}
+
+async function waitForTitle(page, tap) {
+  await page.evaluate((ref) => shindanTest.armOnEqual('title', ref), titleRgb());
+  // Space skips the fades to the waiting title.
+  await tap(page, 'space');
+  return h.capture(page, 'title');
+}
+
+async function resultLink(page) {
+  return page.evaluate(async () => {
+    const link = document.getElementById('result-file');
+    const bytes = new Uint8Array(await (await fetch(link.href)).arrayBuffer());
+    let s = '';
+    for (const b of bytes)
+      s += String.fromCharCode(b);
+    return {
+      download: link.getAttribute('download'),
+      bytes: btoa(s),
+      text: document.getElementById('result-text').textContent,
+      shown: !document.getElementById('results').hidden,
+    };
+  });
+}
+
+// One whole test from the first title to the written result file. `extra`
+// says how many more times Down is pressed for each answer, so the answers
+// differ from question to question.
+async function playWholeTest(page, tap, startKey, extra) {
+  // The title fades in over its first three seconds.
+  await page.evaluate(() => shindanTest.armOnFrame('fade', shindanTest.frames + 1));
+  const title = await waitForTitle(page, tap);
+  const fade = await h.capture(page, 'fade');
+  await tap(page, startKey);
+  // Space skips the introduction up to its noise screen, drawn from the
+  // shared random generator.
+  await page.evaluate(() => shindanTest.armOnSound('noise', 'noize01.wav'));
+  await h.tapUntilSound(page, tap, 'space', 'noize01.wav', 0);
+  const noise = await h.capture(page, 'noise');
+
+  await page.evaluate(() => shindanTest.armOnSound('question', 'c_move.wav'));
+  for (let q = 0; q < 12; ++q) {
+    // Down moves the cursor only once the answers can be chosen.
+    await h.tapUntilSound(page, tap, 'down', 'c_move.wav', await h.sounds(page, 'c_move.wav'));
+    for (let i = 0; i < extra[q % extra.length]; ++i)
+      await tap(page, 'down');
+    await h.tapUntilSound(page, tap, 'space', 'push.wav', q);
+  }
+  const question = await h.capture(page, 'question');
+
+  // Space skips the build-up of the analysis and, once it stands, starts the
+  // closing wipe; the frame that plays the closing sound shows it whole.
+  await page.evaluate(() => shindanTest.armOnSound('analysis', 'end.wav'));
+  await h.tapUntilSound(page, tap, 'space', 'end.wav', 0);
+  const analysis = await h.capture(page, 'analysis');
+
+  await page.waitForFunction((name) => shindanTest.files.some((f) => f.name === name), { timeout: 60000 },
+    RESULT_FILE);
+  const run = await page.evaluate(() => ({ startTick: shindanTest.startTick, log: shindanTest.log }));
+  return { fade, title, noise, question, analysis, run };
+}
+
+// Plays a whole test in the browser, replays its frames headless, and
+// compares the screens and the result file; then reloads the page and finds
+// the file again.
+async function wholeTestMatchesReplay(t, tap, startKey, extra) {
+  const { page, seen } = await h.openGame(t);
+  const played = await playWholeTest(page, tap, startKey, extra);
+  const dir = h.replay(played.run, [
+    ['fade.png', played.fade.frame],
+    ['title.png', played.title.frame],
+    ['noise.png', played.noise.frame],
+    ['question.png', played.question.frame],
+    ['analysis.png', played.analysis.frame],
+  ]);
+  h.assertSameScreen(played.fade, path.join(dir, 'fade.png'), 'title fading in');
+  h.assertSameScreen(played.title, path.join(dir, 'title.png'), 'waiting title');
+  h.assertSameScreen(played.noise, path.join(dir, 'noise.png'), 'noise');
+  h.assertSameScreen(played.question, path.join(dir, 'question.png'), 'question');
+  h.assertSameScreen(played.analysis, path.join(dir, 'analysis.png'), 'analysis');
+
+  const expected = fs.readFileSync(path.join(dir, RESULT_FILE));
+  const link = await resultLink(page);
+  assert.ok(link.shown, 'the result file is offered');
+  assert.equal(link.download, RESULT_FILE);
+  assert.deepEqual(Buffer.from(link.bytes, 'base64'), expected, 'result file bytes');
+  assert.ok(!expected.includes(0x0a), 'the file keeps carriage returns only');
+  assert.equal(link.text, new TextDecoder('shift_jis').decode(expected).replace(/\r\n?/g, '\n'));
+
+  // The file survives a reload of the page.
+  await page.reload();
+  await page.waitForFunction(() => window.shindanTest && shindanTest.frames >= 1, { timeout: 60000 });
+  const kept = await resultLink(page);
+  assert.ok(kept.shown, 'the result file is offered after a reload');
+  assert.deepEqual(Buffer.from(kept.bytes, 'base64'), expected, 'result file bytes after a reload');
+  assert.deepEqual(seen.dialogs, []);
+  assert.deepEqual(seen.errors, []);
+}
+
+// A one-note General-MIDI file about a quarter of a second long.
+function shortMidi() {
+  const track = Buffer.from([
+    0x00, 0xc0, 0x00,              // piano
+    0x00, 0x90, 0x3c, 0x64,        // note on
+    0x30, 0x80, 0x3c, 0x40,        // note off after 48 of 96 ticks a beat
+    0x00, 0xff, 0x2f, 0x00,        // end of track
+  ]);
+  const head = Buffer.from([0x4d, 0x54, 0x68, 0x64, 0, 0, 0, 6, 0, 0, 0, 1, 0, 96]);
+  const length = Buffer.alloc(4);
+  length.writeUInt32BE(track.length);
+  return Buffer.concat([head, Buffer.from('MTrk', 'latin1'), length, track]);
+}
+
+const scenarios = [
+  {
+    name: 'normal',
+    run: (t) => wholeTestMatchesReplay(t, h.keyTap, 'space', [0, 1, 2, 1]),
+  },
+  {
+    name: 'shift',
+    run: (t) => wholeTestMatchesReplay(t, h.keyTap, 'shift', [2, 0, 1]),
+  },
+  {
+    name: 'buttons',
+    run: (t) => wholeTestMatchesReplay(t, h.buttonTap, 'space', [1, 2, 0]),
+  },
+  {
+    name: 'missing-sound',
+    async run(t) {
+      const folder = h.gameFolder('nopush', ['push.wav']);
+      h.makePack(folder, path.join(t.packs, 'nopush.pack'));
+      const { page, seen } = await h.openGame(t, '&lang=ja&pack=test-packs/nopush.pack');
+      // The game goes on to its title after the one box.
+      await waitForTitle(page, h.keyTap);
+      assert.deepEqual(seen.dialogs, ['ファイルオープンに失敗しました']);
+      const boxes = await page.evaluate(() => shindanTest.boxes);
+      assert.equal(boxes.length, 1);
+      assert.equal(boxes[0].frame, 1, 'shown while the first frame loads');
+      assert.deepEqual(seen.errors, []);
+    },
+  },
+  {
+    name: 'esc',
+    async run(t) {
+      const { page } = await h.openGame(t);
+      await h.untilFrame(page, 3);
+      await page.keyboard.press('Escape');
+      await page.waitForFunction(() => shindanTest.ended, { timeout: 60000 });
+      const state = await page.evaluate(() => ({
+        notice: !document.getElementById('ended').hidden,
+        text: document.getElementById('ended-text').textContent,
+        button: document.getElementById('play-again').textContent,
+        frames: shindanTest.frames,
+      }));
+      assert.ok(state.notice, 'the end notice shows');
+      assert.equal(state.text, 'ゲームは終了しました。');
+      assert.equal(state.button, 'もう一度遊ぶ');
+      // No frame runs after the teardown.
+      await page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r))));
+      assert.equal(await h.frames(page), state.frames);
+      // Playing again starts the program anew.
+      await Promise.all([page.waitForNavigation(), page.click('#play-again')]);
+      await page.waitForFunction(() => window.shindanTest && shindanTest.frames >= 2, { timeout: 60000 });
+    },
+  },
+  {
+    name: 'tune-loop',
+    async run(t) {
+      const folder = h.gameFolder('shorttune', ['bgm01.mid']);
+      fs.writeFileSync(path.join(folder, 'bgm01.mid'), shortMidi());
+      h.makePack(folder, path.join(t.packs, 'shorttune.pack'));
+      const { page } = await h.openGame(t, '&lang=ja&pack=test-packs/shorttune.pack');
+      await waitForTitle(page, h.keyTap);
+      // Space on the waiting title starts the introduction and its tune.
+      await h.keyTap(page, 'space');
+      const tune = (what) => (e) => e.what === what && e.name === 'bgm01.mid';
+      await page.waitForFunction(() => shindanTest.tunes.filter((e) => e.what === 'ended').length >= 2,
+        { timeout: 60000 });
+      // Then the introduction is skipped to its noise, which stops the tune.
+      await h.tapUntilSound(page, h.keyTap, 'space', 'noize01.wav', 0);
+      const log = await page.evaluate(() => shindanTest.tunes);
+      const stop = log.findIndex(tune('stop'));
+      assert.ok(stop > 0, 'the tune was stopped');
+      const before = log.slice(0, stop);
+      const after = log.slice(stop);
+      // Each end made the game play the tune again from its start.
+      before.forEach((e, i) => {
+        if (tune('ended')(e))
+          assert.ok(before.slice(i + 1).some(tune('play')) || i === before.length - 1, 'replayed after its end');
+      });
+      assert.ok(before.filter(tune('play')).length >= 3, 'played, ended and played again twice');
+      assert.ok(before.filter(tune('start')).length >= 3, 'sounded three times');
+      // Stopping is no end: nothing ends and nothing restarts the old tune.
+      assert.equal(after.filter(tune('ended')).length, 0, 'no end after the stop');
+      assert.equal(after.filter(tune('play')).length, 0, 'not played again after the stop');
+      assert.ok(after.some((e) => e.what === 'play' && e.name === 'bgm02.mid'), 'the next tune plays');
+    },
+  },
+  {
+    name: 'keys',
+    async run(t) {
+      const { page } = await h.openGame(t);
+      await page.evaluate(() => {
+        window.prevented = [];
+        window.addEventListener('keydown', (e) => window.prevented.push([e.code, e.defaultPrevented]));
+      });
+      const bits = () => page.evaluate(() => shindanTest.log[shindanTest.log.length - 1][1]);
+      // Held from keydown to keyup: the game sees Down in every frame.
+      await page.keyboard.down('ArrowDown');
+      await h.untilFrame(page, (await h.frames(page)) + 3);
+      assert.equal(await bits(), 1 << 4, 'Down held');
+      // Leaving the page lets go of every key, though no keyup came.
+      await page.evaluate(() => window.dispatchEvent(new Event('blur')));
+      await h.untilFrame(page, (await h.frames(page)) + 3);
+      assert.equal(await bits(), 0, 'released on blur');
+      await page.keyboard.up('ArrowDown');
+      // The browser's own use of the game's keys (scrolling) is prevented.
+      for (const key of ['Space', 'ArrowUp', 'Enter', 'Shift'])
+        await page.keyboard.press(key);
+      const prevented = await page.evaluate(() => window.prevented);
+      assert.deepEqual(prevented.map(([, p]) => p), [true, true, true, true, true]);
+    },
+  },
+  {
+    name: 'language',
+    async run(t) {
+      const packs = JSON.parse(fs.readFileSync(path.join(h.config.site, 'packs.json'), 'utf8'));
+      const texts = () => ({
+        lang: document.documentElement.lang,
+        title: document.title,
+        up: document.querySelector('button[data-key="up"]').textContent,
+        switches: [...document.querySelectorAll('#language button')].map((b) => b.textContent),
+      });
+      // An English browser starts in the English pack when there is one,
+      // with the page's own words in English too.
+      const { page } = await h.openGame(t, '', ['en-US', 'en']);
+      const english = packs.find((p) => p.lang === 'en');
+      const first = await page.evaluate(texts);
+      if (!english) {
+        assert.deepEqual(first, { lang: 'ja', title: packs[0].title, up: '↑ 上', switches: [] });
+        return;
+      }
+      assert.deepEqual(first, { lang: 'en', title: english.title, up: '↑ Up', switches: ['日本語'] });
+      // The switch starts the game again in the other pack.
+      await Promise.all([page.waitForNavigation(), page.click('#language button')]);
+      await page.waitForFunction(() => window.shindanTest && shindanTest.frames >= 2, { timeout: 60000 });
+      const japanese = await page.evaluate(texts);
+      assert.deepEqual(japanese, { lang: 'ja', title: packs[0].title, up: '↑ 上', switches: ['English'] });
+    },
+  },
+];
+
+h.run(scenarios).catch((e) => {
+  console.error(e);
+  process.exitCode = 1;
+});
