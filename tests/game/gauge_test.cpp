@@ -172,19 +172,5 @@ TEST_F(gauges, wipe_steps_only_once_its_timer_has_reached_the_real_threshold) {
   scenes.first_test = 1;
 }
 
-TEST(question_pool, free_entries_never_match_and_every_row_is_searched) {
-  for (auto& entry : questions.asked_questions)
-    entry = 255;
-  for (int i = 0; i < pool_size; ++i)
-    EXPECT_FALSE(is_question_asked(i));
-  questions.asked_questions[47] = 0;
-  questions.asked_questions[13] = 47;
-  EXPECT_TRUE(is_question_asked(0));
-  EXPECT_TRUE(is_question_asked(47));
-  EXPECT_FALSE(is_question_asked(1));
-  for (auto& entry : questions.asked_questions)
-    entry = 255;
-}
-
 }  // namespace
 }  // namespace shindan

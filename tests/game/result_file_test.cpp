@@ -63,27 +63,6 @@ TEST_F(result_file, holds_each_label_its_score_and_a_carriage_return) {
   EXPECT_EQ(text.find('\n'), std::string::npos);
 }
 
-TEST_F(result_file, sizes_run_from_all_zero_to_all_minus_hundred) {
-  write_result_file();
-  std::string text = written();
-  EXPECT_EQ(text.size(), 144u);
-  EXPECT_EQ(text.substr(16, 2), "0\r");
-
-  set_normal({-100, -100, -100, -100, -100, -100, -100, -100});
-  write_result_file();
-  text = written();
-  EXPECT_EQ(text.size(), 168u);
-  EXPECT_EQ(text.substr(16, 5), "-100\r");
-  EXPECT_EQ(text.find('\n'), std::string::npos);
-
-  // Written over, not added to: the shorter file replaces the longer one.
-  set_normal({100, 0, 0, 0, 0, 0, 0, 0});
-  write_result_file();
-  text = written();
-  EXPECT_EQ(text.size(), 146u);
-  EXPECT_EQ(text.substr(16, 4), "100\r");
-}
-
 TEST_F(result_file, a_file_that_cannot_be_opened_is_skipped) {
   // A directory of that name cannot be opened for writing.
   std::filesystem::create_directory(file_name);

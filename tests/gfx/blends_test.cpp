@@ -146,33 +146,6 @@ TEST_F(picture_blends_test, refusals_draw_nothing) {
   EXPECT_TRUE(fill_noise(0, 0, 1, 1));
 }
 
-// The 5-6-5 grey levels fill_noise draws for the next count values of the
-// generator, from a copy of its state.
-std::vector<std::uint16_t> expected_noise(std::uint32_t state, int count) {
-  std::vector<std::uint16_t> greys;
-  for (int i = 0; i < count; ++i) {
-    const int v = test::next_rand(&state) % 32;
-    greys.push_back(static_cast<std::uint16_t>((v << 11) | ((2 * v) << 5) | v));
-  }
-  return greys;
-}
-
-TEST_F(fill_noise_test, clipped_strip_takes_one_value_per_pixel) {
-  shell.rand_state = 12345;
-  const auto greys = expected_noise(shell.rand_state, 400);
-  ASSERT_TRUE(fill_noise(600, 0, 100, 10));
-  std::uint32_t after = 12345;
-  for (int i = 0; i < 400; ++i)
-    test::next_rand(&after);
-  EXPECT_EQ(shell.rand_state, after);
-  const auto pixels = headless::back_buffer_pixels();
-  for (int y = 0; y < 10; ++y)
-    for (int x = 600; x < 640; ++x)
-      ASSERT_EQ(test::at(pixels, x, y), greys[static_cast<std::size_t>(y * 40 + (x - 600))]) << x << "," << y;
-  EXPECT_EQ(test::at(pixels, 599, 0), 0);
-  EXPECT_EQ(test::at(pixels, 600, 10), 0);
-}
-
 TEST_F(fill_noise_test, start_off_the_screen_or_empty_size_takes_no_values) {
   shell.rand_state = 777;
   EXPECT_FALSE(fill_noise(640, 0, 10, 10));

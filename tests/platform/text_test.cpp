@@ -102,20 +102,6 @@ TEST_F(text, draws_only_glyph_pixels_in_the_surface_colour) {
       ASSERT_EQ(surface_row(surface, y)[x], 0x1234);
 }
 
-TEST_F(text, bold_strikes_more_pixels_than_regular) {
-  if (!std::filesystem::exists(text_font_path()))
-    GTEST_SKIP() << "Mincho face not installed";
-  draw("\x95\xaa", 0, 0, 16, 400);
-  const int regular = lit(0xFFFF);
-  std::fill(surface->memory.begin(), surface->memory.end(), 0);
-  draw("\x95\xaa", 0, 0, 16, 700);
-  EXPECT_GT(lit(0xFFFF), regular);
-  // A character height (negative) is bigger than the same cell height.
-  std::fill(surface->memory.begin(), surface->memory.end(), 0);
-  draw("\x95\xaa", 0, 0, -16, 400);
-  EXPECT_GE(lit(0xFFFF), regular);
-}
-
 TEST_F(text, is_clipped_to_the_surface) {
   if (!std::filesystem::exists(text_font_path()))
     GTEST_SKIP() << "Mincho face not installed";

@@ -62,16 +62,7 @@ INSTANTIATE_TEST_SUITE_P(steps, escape_at,
                                                         g->answer_question(1);
                                                         ASSERT_EQ(questions.collect_active, 1);
                                                       },
-                                                      true},
-                                           stop_point{"analysis_black_wait",
-                                                      [](game_run* g) {
-                                                        g->quick_start();
-                                                        g->answer_all(std::vector<int>(12, 0));
-                                                        g->to_finished_board();
-                                                        g->press(plat_key::space);
-                                                        ASSERT_TRUE(g->run_until([g] { return g->at_analysis(23); }));
-                                                      },
-                                                      false}),
+                                                      true}),
                          [](const ::testing::TestParamInfo<stop_point>& info) { return std::string(info.param.name); });
 
 using missing_assets = game_run;

@@ -82,27 +82,6 @@ TEST_F(replay_script, the_log_names_sounds_tunes_and_messages_by_frame) {
   EXPECT_EQ(out.substr(out.size() - 9), "round: 0\n");
 }
 
-TEST_F(replay_script, pictures_come_out_widened_from_either_pixel_layout) {
-  for (const bool five_five_five : {false, true}) {
-    ASSERT_TRUE(write_asset_folder());
-    replay_options options;
-    options.frame_ms = 100;
-    options.five_five_five = five_five_five;
-    ASSERT_TRUE(replay_start(&session, options));
-    ASSERT_TRUE(run_until([&] { return at_title(7); }));
-    frames(1);
-    // The title's colour (8, 4, 0x80): five-bit channels 1 and 16 widen to
-    // 0x08 and 0x84; green keeps 4 only with six bits.
-    const std::uint32_t c = screen_rgb(85, 125, five_five_five);
-    EXPECT_EQ(c >> 16, 0x08u) << five_five_five;
-    EXPECT_EQ(c & 0xFF, 0x84u) << five_five_five;
-    if (!five_five_five) {
-      EXPECT_EQ((c >> 8) & 0xFF, 0x04u);
-    }
-    replay_finish(&session);
-  }
-}
-
 TEST_F(replay_script, mistakes_name_their_line_and_stop_the_run) {
   replay_options options;
   struct bad {
