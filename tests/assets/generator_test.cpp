@@ -1,113 +1,74 @@
-// The generator itself: the same bytes on every run, the same as the pack
-// the build laid in the game folder, and no pack at all from bad texts.
+// The generator itself: the same bytes on every run, the same as the pack the
+// build laid in the game folder, and no pack at all from bad texts.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <string>
+#include <iterator>
 
-#include "tests/assets/pack_files.h"
+#include "tests/support/files.h"
 
 namespace shindan {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace testing_files;
 
 int run_generator(const fs::path& out, const std::string& texts, const std::string& questions) {
+  fs::remove_all(out);
+  fs::create_directories(out);
+  const std::string latin = SHINDAN_TEST_LATIN;
   const std::string command = std::string("'") + SHINDAN_TEST_ASSETGEN + "' '" + out.string() + "' '" + texts + "' '" +
                               questions + "' '" + SHINDAN_TEST_MINCHO + "' '" + SHINDAN_TEST_GOTHIC + "'" +
-                              (std::string(SHINDAN_TEST_LATIN).empty() ? "" : " '" SHINDAN_TEST_LATIN "'") +
-                              " > /dev/null 2>&1";
+                              (latin.empty() ? "" : " '" + latin + "'") + " > /dev/null 2>&1";
   return std::system(command.c_str());
 }
 
-std::map<std::string, std::vector<std::uint8_t>> folder(const fs::path& dir) {
-  std::map<std::string, std::vector<std::uint8_t>> files;
-  for (const fs::directory_entry& e : fs::directory_iterator(dir)) {
-    files[e.path().filename().string()] = pack_test::read_file(e.path().string());
+TEST(AssetGenerator, GivesTheSameBytesOnEveryRunAsInTheGameFolder) {
+  const fs::path a = temp_path("generator_a"), b = temp_path("generator_b");
+  ASSERT_EQ(run_generator(a, SHINDAN_TEST_TEXTS, SHINDAN_TEST_QUESTIONS), 0);
+  ASSERT_EQ(run_generator(b, SHINDAN_TEST_TEXTS, SHINDAN_TEST_QUESTIONS), 0);
+  int files = 0;
+  for (const fs::directory_entry& e : fs::directory_iterator(a)) {
+    const std::string name = e.path().filename().string();
+    const bytes first = read_file(e.path().string());
+    EXPECT_TRUE(first == read_file((b / name).string())) << name << " differs between runs";
+    EXPECT_TRUE(first == read_file(std::string(SHINDAN_TEST_GAME_DIR) + "/" + name))
+        << name << " differs from the build's";
+    ++files;
   }
-  return files;
+  EXPECT_EQ(files, 93) << "82 pictures, 8 sounds, 3 tunes";
 }
 
-class AssetGenerator : public ::testing::Test {
- protected:
-  void SetUp() override {
-    work = pack_test::temp_path(::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(work);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(work, ignored);
-  }
-  fs::path work;
-};
-
-TEST_F(AssetGenerator, GivesTheSameBytesOnEveryRunAsInTheGameFolder) {
-  fs::create_directories(work / "a");
-  fs::create_directories(work / "b");
-  ASSERT_EQ(run_generator(work / "a", SHINDAN_TEST_TEXTS, SHINDAN_TEST_QUESTIONS), 0);
-  ASSERT_EQ(run_generator(work / "b", SHINDAN_TEST_TEXTS, SHINDAN_TEST_QUESTIONS), 0);
-  const auto first = folder(work / "a");
-  const auto second = folder(work / "b");
-  EXPECT_EQ(first.size(), 93u) << "82 pictures, 8 sounds, 3 tunes";
-  for (const auto& [name, bytes] : first) {
-    ASSERT_EQ(second.count(name), 1u) << name;
-    EXPECT_TRUE(bytes == second.at(name)) << name << " differs between runs";
-    EXPECT_TRUE(bytes == pack_test::read_file(pack_test::game_file(name))) << name << " differs from the build's";
-  }
-}
-
-TEST_F(AssetGenerator, RefusesBrokenQuestionTextsAndWritesNothing) {
+TEST(AssetGenerator, RefusesBrokenTextsAndWritesNothing) {
   std::ifstream in(SHINDAN_TEST_QUESTIONS, std::ios::binary);
   const std::string good((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ASSERT_NE(good.find("[q060]"), std::string::npos);
-
-  // Wider than the answer band at any readable size, in either script.
-  std::string long_answer;
-  for (int i = 0; i < 19; ++i) {
+  std::string long_answer, many_words;  // too wide for the answer band or the panel, in either script
+  for (int i = 0; i < 19; ++i)
     long_answer += "\xE3\x81\x82W";
-  }
-  struct broken {
-    const char* why;
-    std::string text;
-  };
-  const broken cases[] = {
+  for (int i = 0; i < 80; ++i)
+    many_words += "many words ";
+  std::string out_of_order = good;
+  out_of_order.replace(out_of_order.find("[q002]"), 6, "[q003]");
+  std::string long_a = good, long_q = good;
+  long_a.insert(long_a.find("\nA=") + 3, long_answer);
+  long_q.insert(long_q.find("\nQ=") + 3, many_words);
+  const std::pair<const char*, std::string> cases[] = {
       {"a block is missing", good.substr(0, good.find("[q060]"))},
-      {"an answer too long", good + "\n"},
-      {"a block out of order", good},
-      {"a question too long for its panel", good},
+      {"an answer too long", long_a},
+      {"a block out of order", out_of_order},
+      {"a question too long for its panel", long_q},
   };
-  for (const broken& c : cases) {
-    std::string text = c.text;
-    if (std::string(c.why) == "an answer too long") {
-      const auto at = text.find("\nA=");
-      text.insert(at + 3, long_answer);
-    } else if (std::string(c.why) == "a block out of order") {
-      text.replace(text.find("[q002]"), 6, "[q003]");
-    } else if (std::string(c.why) == "a question too long for its panel") {
-      // Words enough to fill the panel many times over, however they are wrapped.
-      std::string words;
-      for (int i = 0; i < 80; ++i) {
-        words += "many words ";
-      }
-      text.insert(text.find("\nQ=") + 3, words);
-    }
-    const fs::path file = work / "questions.txt";
-    std::ofstream(file, std::ios::binary) << text;
-    const fs::path out = work / "out";
-    fs::remove_all(out);
-    fs::create_directories(out);
-    EXPECT_NE(run_generator(out, SHINDAN_TEST_TEXTS, file.string()), 0) << c.why;
-    EXPECT_TRUE(fs::is_empty(out)) << c.why;
+  const fs::path out = temp_path("generator_out");
+  for (const auto& [why, text] : cases) {
+    EXPECT_NE(run_generator(out, SHINDAN_TEST_TEXTS, write_temp_text("questions.txt", text)), 0) << why;
+    EXPECT_TRUE(fs::is_empty(out)) << why;
   }
-
-  // A texts file that lacks one of the lines a picture needs.
-  const fs::path texts = work / "texts.txt";
-  std::ofstream(texts, std::ios::binary) << "title=x\n";
-  EXPECT_NE(run_generator(work / "out", texts.string(), SHINDAN_TEST_QUESTIONS), 0);
-  EXPECT_TRUE(fs::is_empty(work / "out"));
+  // A texts file that lacks the lines the pictures need.
+  EXPECT_NE(run_generator(out, write_temp_text("texts.txt", "title=x\n"), SHINDAN_TEST_QUESTIONS), 0);
+  EXPECT_TRUE(fs::is_empty(out));
 }
 
 }  // namespace
