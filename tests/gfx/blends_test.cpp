@@ -37,25 +37,18 @@ std::uint16_t translucent_over(std::uint16_t picture, std::uint16_t background, 
   return test::at(pixels, 12, 21);
 }
 
+// Every field of the record, in its order: masks, pitch, shifts, ratios.
+std::vector<int> pixel_format_fields() {
+  const pixel_format_record& f = pixel_format;
+  return {f.red_mask,    f.green_mask, f.blue_mask,    f.pitch,         f.red_shift,
+          f.green_shift, f.blue_shift, f.red_per_blue, f.green_per_blue};
+}
+
 TEST_F(read_pixel_format_test, both_layouts) {
-  EXPECT_EQ(pixel_format.red_mask, 0xF800);
-  EXPECT_EQ(pixel_format.green_mask, 0x07E0);
-  EXPECT_EQ(pixel_format.blue_mask, 0x001F);
-  EXPECT_EQ(pixel_format.red_shift, 11);
-  EXPECT_EQ(pixel_format.green_shift, 5);
-  EXPECT_EQ(pixel_format.blue_shift, 0);
-  EXPECT_EQ(pixel_format.red_per_blue, 1);
-  EXPECT_EQ(pixel_format.green_per_blue, 2);
-  EXPECT_EQ(pixel_format.pitch, 1280);
+  EXPECT_EQ(pixel_format_fields(), (std::vector<int>{0xF800, 0x07E0, 0x001F, 1280, 11, 5, 0, 1, 2}));
   test::close_display_and_window();
   ASSERT_TRUE(test::open_display(true));
-  EXPECT_EQ(pixel_format.red_mask, 0x7C00);
-  EXPECT_EQ(pixel_format.green_mask, 0x03E0);
-  EXPECT_EQ(pixel_format.red_shift, 10);
-  EXPECT_EQ(pixel_format.green_shift, 5);
-  EXPECT_EQ(pixel_format.blue_shift, 0);
-  EXPECT_EQ(pixel_format.red_per_blue, 1);
-  EXPECT_EQ(pixel_format.green_per_blue, 1);
+  EXPECT_EQ(pixel_format_fields(), (std::vector<int>{0x7C00, 0x03E0, 0x001F, 1280, 10, 5, 0, 1, 1}));
 }
 
 TEST_F(read_pixel_format_test, missing_masks_end_with_zero_shifts) {
@@ -63,12 +56,7 @@ TEST_F(read_pixel_format_test, missing_masks_end_with_zero_shifts) {
   display = display_record{};
   pixel_format = pixel_format_record{0xFFFF, 0xFFFF, 0xFFFF, 7, 3, 3, 3, 9, 9};
   read_pixel_format();  // no back buffer: every mask reads 0
-  EXPECT_EQ(pixel_format.red_mask, 0);
-  EXPECT_EQ(pixel_format.red_shift, 0);
-  EXPECT_EQ(pixel_format.green_shift, 0);
-  EXPECT_EQ(pixel_format.blue_shift, 0);
-  EXPECT_EQ(pixel_format.red_per_blue, 0);
-  EXPECT_EQ(pixel_format.green_per_blue, 0);
+  EXPECT_EQ(pixel_format_fields(), (std::vector<int>{0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 // The fast-path tests compare every channel pair and transparency against the

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/sdl/sdl.h"
+#include "tests/support/files.h"
 
 namespace shindan {
 namespace {
@@ -46,20 +47,6 @@ class audio_environment : public ::testing::Environment {
 };
 const auto* const environment = ::testing::AddGlobalTestEnvironment(new audio_environment);
 
-void write_file(const fs::path& path, const std::string& bytes) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-}
-
-std::string le(std::uint32_t n, int bytes) {
-  std::string out;
-  for (int i = 0; i < bytes; ++i)
-    out += static_cast<char>((n >> (8 * i)) & 0xFF);
-  return out;
-}
-
 void put_vlq(std::string* out, std::uint32_t n) {
   std::string bytes(1, static_cast<char>(n & 0x7F));
   while ((n >>= 7) != 0)
@@ -84,7 +71,7 @@ std::string write_tune(const std::string& name, int note_ms) {
   file += track;
   const fs::path folder = temp_folder / "my tunes";
   fs::create_directories(folder);
-  write_file(folder / name, file);
+  EXPECT_TRUE(testing_files::write_bytes((folder / name).string(), testing_files::bytes(file.begin(), file.end())));
   return (folder / name).string();
 }
 
@@ -208,15 +195,16 @@ struct pcm {
 // A WAV file holding seconds of a loud square wave.
 std::string write_wave(const std::string& name, const pcm& f, double seconds) {
   const std::uint16_t align = f.block_align != 0 ? f.block_align : static_cast<std::uint16_t>(f.channels * f.bits / 8);
-  const auto bytes = static_cast<std::uint32_t>(seconds * f.rate) * align;
-  std::string data(bytes, '\0');
-  for (std::uint32_t i = 0; i < bytes; ++i)
-    data[i] = static_cast<char>(((i / 64) % 2) != 0 ? 0x60 : 0xA0);
-  const std::string format =
-      le(1, 2) + le(f.channels, 2) + le(f.rate, 4) + le(f.rate * align, 4) + le(align, 2) + le(f.bits, 2) + le(0, 2);
-  const std::string body = "WAVEfmt " + le(18, 4) + format + "data" + le(bytes, 4) + data;
-  write_file(temp_folder / name, "RIFF" + le(static_cast<std::uint32_t>(body.size()), 4) + body);
-  return (temp_folder / name).string();
+  testing_files::bytes format = testing_files::format_body(1, f.channels, f.rate, f.bits);
+  format[12] = static_cast<std::uint8_t>(align);
+  format[13] = static_cast<std::uint8_t>(align >> 8);
+  testing_files::bytes data(static_cast<std::size_t>(seconds * f.rate) * align);
+  for (std::size_t i = 0; i < data.size(); ++i)
+    data[i] = ((i / 64) % 2) != 0 ? 0x60 : 0xA0;
+  const std::string path = (temp_folder / name).string();
+  using testing_files::chunk;
+  EXPECT_TRUE(testing_files::write_bytes(path, testing_files::wave({chunk("fmt ", format), chunk("data", data)})));
+  return path;
 }
 
 TEST(effects, each_effect_restarts_on_its_own_channel) {
