@@ -98,11 +98,7 @@ TEST(BmpRle, EachStreamGivesItsPixelsOrIsRefused) {
 TEST(BmpRle, WidePicturesAreCutAtTheSurfaceWidth) {
   const px pixels = decode_rle(rle8, 700, 1, {255, 1, 255, 2, 255, 3, 0, 1});
   ASSERT_EQ(pixels.size(), 640u);
-  EXPECT_EQ(pixels[254], R);
-  EXPECT_EQ(pixels[255], G);
-  EXPECT_EQ(pixels[509], G);
-  EXPECT_EQ(pixels[510], W);
-  EXPECT_EQ(pixels[639], W);
+  EXPECT_EQ((px{pixels[254], pixels[255], pixels[509], pixels[510], pixels[639]}), (px{R, G, G, W, W}));
 }
 
 TEST(BmpRle, CompressionMustSuitTheBitmap) {

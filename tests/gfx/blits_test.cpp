@@ -31,6 +31,7 @@ void load_marked_picture(image_slot* slot, int width, int height) {
 struct drawn_area {
   int count = 0;
   int left = screen_width, top = screen_height, right = 0, bottom = 0;
+  std::vector<int> all() const { return {count, left, top, right, bottom}; }
 };
 
 drawn_area drawn(const std::vector<std::uint16_t>& pixels) {
@@ -55,8 +56,7 @@ TEST_F(draw_image_test, edge_examples) {
   load_marked_picture(&images[0], 100, 50);
   draw_image(639, 0, &images[0], 0, 0, 100, 10);
   auto pixels = headless::back_buffer_pixels();
-  drawn_area area = drawn(pixels);
-  EXPECT_EQ(area.count, 10);
+  EXPECT_EQ(drawn(pixels).count, 10);
   EXPECT_EQ(test::at(pixels, 639, 9), marker(0, 9));
 
   // Hanging over the left and the bottom edge: 90 by 10 pixels from source
@@ -64,12 +64,7 @@ TEST_F(draw_image_test, edge_examples) {
   clear_back_buffer();
   draw_image(-10, 470, &images[0], 0, 0, 100, 50);
   pixels = headless::back_buffer_pixels();
-  area = drawn(pixels);
-  EXPECT_EQ(area.count, 90 * 10);
-  EXPECT_EQ(area.left, 0);
-  EXPECT_EQ(area.top, 470);
-  EXPECT_EQ(area.right, 90);
-  EXPECT_EQ(area.bottom, 480);
+  EXPECT_EQ(drawn(pixels).all(), (std::vector<int>{90 * 10, 0, 470, 90, 480}));
   EXPECT_EQ(test::at(pixels, 0, 470), marker(10, 0));
   EXPECT_EQ(test::at(pixels, 89, 479), marker(99, 9));
 }
@@ -104,12 +99,7 @@ TEST_F(draw_image_test, black_pixels_stay_transparent_and_empty_slots_draw_nothi
 TEST_F(draw_image_scaled_test, centred_zoom_that_fits) {
   test::load_plain_picture(&images[3], "zoom.bmp", 320, 216, 0xFFFFFF);
   draw_image_scaled_centred(320, 240, &images[3], 2.0f, 2.0f, 0, 0, 320, 216);
-  const drawn_area area = drawn(headless::back_buffer_pixels());
-  EXPECT_EQ(area.left, 0);
-  EXPECT_EQ(area.top, 24);
-  EXPECT_EQ(area.right, 640);
-  EXPECT_EQ(area.bottom, 456);
-  EXPECT_EQ(area.count, 640 * 432);
+  EXPECT_EQ(drawn(headless::back_buffer_pixels()).all(), (std::vector<int>{640 * 432, 0, 24, 640, 456}));
 }
 
 TEST_F(draw_image_scaled_test, centred_zoom_past_the_screen_cuts_the_source) {
