@@ -67,7 +67,9 @@
       if (packs.some((p) => p.lang === base))
         return base;
     }
-    return packs[0].lang;
+    // Languages that name no edition get the English one: such a player is
+    // unlikely to read Japanese.
+    return packs.some((p) => p.lang === 'en') ? 'en' : packs[0].lang;
   }
 
   function applyTexts() {
