@@ -21,10 +21,9 @@ std::vector<std::uint32_t> ramp(std::uint32_t count, std::uint32_t step) {
 
 // One pixel of the given depth, stored little-endian and padded to a word.
 bytes one_pixel(std::uint16_t bit_count, std::uint32_t value) {
-  bytes out;
-  for (int i = 0; i < bit_count / 8; ++i)
-    out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-  out.resize(4, 0);
+  bytes out(4, 0);
+  for (int i = 0; i < bit_count / 8 && i < 4; ++i)
+    out[i] = static_cast<std::uint8_t>(value >> (8 * i));
   return out;
 }
 
