@@ -1,0 +1,87 @@
+// The question texts as a writer keeps them: answers short enough to stay at
+// the answer band's full type size, and no two questions opening the same way,
+// so that a player who meets them all never feels a scene told twice.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace shindan {
+namespace {
+
+struct question_block {
+  std::string id;
+  std::vector<std::string> lines;
+  std::vector<std::string> answers;
+};
+
+std::vector<question_block> read_questions(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<question_block> blocks;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') {
+      line.pop_back();
+    }
+    if (line.size() > 2 && line.front() == '[' && line.back() == ']') {
+      blocks.push_back({line.substr(1, line.size() - 2), {}, {}});
+    } else if (!blocks.empty() && line.rfind("Q=", 0) == 0) {
+      blocks.back().lines.push_back(line.substr(2));
+    } else if (!blocks.empty() && line.rfind("A=", 0) == 0) {
+      blocks.back().answers.push_back(line.substr(2));
+    }
+  }
+  return blocks;
+}
+
+// The text split into its UTF-8 characters.
+std::vector<std::string> characters(const std::string& utf8) {
+  std::vector<std::string> out;
+  for (unsigned char c : utf8) {
+    if ((c & 0xC0) == 0x80 && !out.empty()) {
+      out.back() += static_cast<char>(c);
+    } else {
+      out.emplace_back(1, static_cast<char>(c));
+    }
+  }
+  return out;
+}
+
+// How a question opens: its first phrase, up to the first comma, full stop or
+// quotation mark, and, for openings without one early on, its first four
+// characters.
+std::vector<std::string> openings(const std::string& first_line) {
+  const std::vector<std::string> chars = characters(first_line);
+  std::string phrase, head;
+  for (std::size_t i = 0; i < chars.size(); ++i) {
+    if (chars[i] == "、" || chars[i] == "。" || chars[i] == "「" || chars[i] == "」") {
+      break;
+    }
+    phrase += chars[i];
+  }
+  for (std::size_t i = 0; i < chars.size() && i < 4; ++i) {
+    head += chars[i];
+  }
+  return {"phrase " + phrase, "start " + head};
+}
+
+TEST(QuestionTexts, AnswersFitTheBandAtFullSizeAndNoTwoQuestionsOpenAlike) {
+  const std::vector<question_block> blocks = read_questions(SHINDAN_TEST_QUESTIONS);
+  ASSERT_EQ(blocks.size(), 60u);
+  std::map<std::string, std::string> seen;  // opening -> the question that has it
+  for (const question_block& q : blocks) {
+    ASSERT_FALSE(q.lines.empty()) << q.id;
+    for (const std::string& answer : q.answers) {
+      EXPECT_LE(characters(answer).size(), 16u) << q.id << ": \"" << answer << "\"";
+    }
+    for (const std::string& opening : openings(q.lines.front())) {
+      const auto [at, fresh] = seen.emplace(opening, q.id);
+      EXPECT_TRUE(fresh) << q.id << " opens like " << at->second << " (" << opening << ")";
+    }
+  }
+}
+
+}  // namespace
+}  // namespace shindan
