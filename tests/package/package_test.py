@@ -17,25 +17,15 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 
-# Screen reading, key taps and the headless replay are shared with the
-# Windows program's test.
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "wine"))
-import wine_play as play  # noqa: E402
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from display_session import (  # noqa: E402
+    RESULT_NAME, SHIFT_ANSWERS, SHIFT_QUESTIONS, SKIP, Failure, XSession, answer_questions, exit_code_after_escape,
+    finish_analysis, load_questions, log, replay_shift_test, start_test, stop, tools_missing)
 
-SKIP = 77
-RESULT_NAME = "分析結果.txt"
 ICON_SIZES = [16, 32, 48, 64, 128, 256]
 RED = (192, 32, 48)
-
-
-class Failure(Exception):
-    pass
-
-
-def log(text):
-    print(text, flush=True)
 
 
 def output(cmd, **kwargs):
@@ -191,28 +181,6 @@ def check_icons(root):
 # ---------------------------------------------------------------------------
 # playing the unpacked package
 
-class Screen(play.Display):
-    """A 640x480 virtual screen of 24-bit colour, the desktop's usual depth."""
-
-    def __init__(self):
-        read, write = os.pipe()
-        self.server = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write), "-screen", "0", "%dx%dx24" % (play.WIDTH, play.HEIGHT),
-             "-nolisten", "tcp"], pass_fds=(write,), stderr=subprocess.DEVNULL)
-        os.close(write)
-        number = b""
-        with os.fdopen(read, "rb") as pipe:
-            while not number.endswith(b"\n"):
-                chunk = pipe.read(1)
-                if not chunk:
-                    break
-                number += chunk
-        if not number.strip():
-            self.server.kill()
-            raise Failure("Xvfb did not start")
-        self.name = ":" + number.decode().strip()
-
-
 def player_account():
     """Root may write anywhere, so a read-only folder means nothing to it:
     then the game is played by the unprivileged account 'nobody'."""
@@ -264,12 +232,12 @@ def check_player_folders(root, home, account):
         log("  %s: the launcher makes %s with links to the pack's %d files" % (language, folder, len(opened)))
 
 
-def check_window(env, pid):
+def check_window(screen, pid):
     """The window carries the game's name and the icon from the package."""
-    windows = play.xdotool(env, "search", "--pid", str(pid))
+    windows = screen.xdotool("search", "--pid", str(pid))
     properties = ""
     for window in windows:
-        code, text = output(["xprop", "-id", window, "_NET_WM_NAME", "_NET_WM_ICON"], env=env)
+        code, text = output(["xprop", "-id", window, "_NET_WM_NAME", "_NET_WM_ICON"], env=screen.env)
         if "_NET_WM_ICON(CARDINAL)" in text:
             properties = text
             break
@@ -281,13 +249,8 @@ def check_window(env, pid):
 def play_whole_test(root, tool, work):
     game_dir = os.path.join(root, "usr/share/games/shindan")
     references_folder = os.path.join(work, "replay")
-    script = ["until title 7 max 20000", "shot title.png", "tap shift"] + play.answer_script(play.SHIFT_ANSWERS)
-    script += ["until analysis 21 max 100000", "shot analysis.png", "tap space", "until title 0 max 20000"]
-    play.replay(tool, game_dir, "\n".join(script) + "\n", references_folder)
-    references = {name: play.to_565(play.raw_rgb(os.path.join(references_folder, name + ".png")))
-                  for name in ["title", "analysis"]}
-    shift_order = ["q%03d.bm" % n for n in range(49, 61)]
-    fixed = play.load_questions(game_dir, shift_order)
+    references = replay_shift_test(tool, game_dir, references_folder)
+    fixed = load_questions(game_dir, SHIFT_QUESTIONS)
 
     home = os.path.join(work, "home")
     os.makedirs(home)
@@ -305,35 +268,20 @@ def play_whole_test(root, tool, work):
         "SDL_AUDIODRIVER": "dummy",
         "SHINDAN_WINDOWED": "1",
     }
-    screen = Screen()
-    env = screen.env(env)
+    # A 640x480 virtual screen of 24-bit colour, the desktop's usual depth.
+    screen = XSession(base_env=env)
     launcher = as_player([os.path.join(root, "usr/games/shindan")], account)
     log_path = os.path.join(work, "game.log")
     with open(log_path, "wb") as game_log:
-        game = subprocess.Popen(launcher, cwd=home, env=env, stdout=game_log, stderr=subprocess.STDOUT)
+        game = subprocess.Popen(launcher, cwd=home, env=screen.env, stdout=game_log, stderr=subprocess.STDOUT)
     try:
-        play.expect_screen(screen, env, references["title"], "title waiting", 60, os.path.join(work, "title.png"))
-        check_window(env, game.pid)
-        play.keep_tapping(env, "shift", lambda: play.screen_mismatch(screen, env, references["title"]) > 0.1,
-                          "the Shift test starts")
-        time.sleep(3.0)
-        play.tap(env, "space")  # all three messages at once
-        time.sleep(0.5)
-        play.tap(env, "space")  # straight to the noise
-        play.answer_questions(screen, env, fixed, play.SHIFT_ANSWERS, shift_order)
-        time.sleep(3.5)
-        play.tap(env, "space")  # past the band and scale
-        time.sleep(1.0)
-        play.tap(env, "space")  # every trait at once
-        play.expect_screen(screen, env, references["analysis"], "analysis built", 90,
-                           os.path.join(work, "analysis.png"))
+        screen.expect_screen(references["title"], "title waiting", 60, os.path.join(work, "title.png"))
+        check_window(screen, game.pid)
+        start_test(screen, "shift", references["title"])
+        answer_questions(screen, fixed, SHIFT_ANSWERS, SHIFT_QUESTIONS)
         result = os.path.join(home, ".local/share/shindan", RESULT_NAME)
-        play.keep_tapping(env, "space", lambda: play.screen_mismatch(screen, env, references["analysis"]) > 0.02,
-                          "the closing wipe")
-        play.wait_for("the result file", lambda: os.path.exists(result), 30)
-        time.sleep(0.5)
-        with open(result, "rb") as f:
-            written = f.read()
+        written = finish_analysis(screen, references["analysis"], "analysis built", os.path.join(work, "analysis.png"),
+                                  result, file_ends_wipe=False)
         with open(os.path.join(references_folder, RESULT_NAME), "rb") as f:
             expected = f.read()
         if written != expected:
@@ -341,20 +289,13 @@ def play_whole_test(root, tool, work):
         log("  the result file in the player's folder equals the replay's (%d bytes)" % len(written))
         if os.path.exists(os.path.join(game_dir, RESULT_NAME)):
             raise Failure("a result file appeared in the installed game folder")
-        play.tap(env, "Escape")
-        try:
-            game.wait(20)
-        except subprocess.TimeoutExpired:
-            raise Failure("Esc did not end the game")
+        screen.tap("Escape")
+        exit_code_after_escape(game)
     except Failure:
-        screen.screen(env, os.path.join(work, "failure.png"))
-        with open(log_path, "rb") as f:
-            log("the game's output:\n" + f.read().decode("utf-8", "replace"))
+        screen.save_failure(work, log_path)
         raise
     finally:
-        if game.poll() is None:
-            game.kill()
-            game.wait()
+        stop(game)
         screen.close()
 
 
@@ -364,11 +305,8 @@ def main():
     parser.add_argument("--tool", required=True)
     args = parser.parse_args()
 
-    needed = ["cpack", "dpkg-deb", "dpkg-shlibdeps", "file", "lintian", "desktop-file-validate", "appstreamcli",
-              "Xvfb", "xdotool", "xprop", "import", "convert", "identify", "setpriv"]
-    missing = [p for p in needed if shutil.which(p) is None]
-    if missing:
-        print("SKIPPED: not installed: " + " ".join(missing))
+    if tools_missing(["cpack", "dpkg-deb", "dpkg-shlibdeps", "file", "lintian", "desktop-file-validate",
+                      "appstreamcli", "Xvfb", "xdotool", "xprop", "import", "convert", "identify", "setpriv"]):
         return SKIP
 
     work = tempfile.mkdtemp(prefix="shindan-package-")
@@ -389,7 +327,7 @@ def main():
         check_icons(root)
         log("playing a Shift test with the unpacked launcher, the game folder read-only")
         play_whole_test(root, os.path.abspath(args.tool), work)
-    except (Failure, play.Failure, subprocess.CalledProcessError, subprocess.TimeoutExpired) as e:
+    except (Failure, subprocess.CalledProcessError, subprocess.TimeoutExpired) as e:
         print("FAILED: %s" % e)
         print("(kept for a look: %s)" % work)
         return 1
