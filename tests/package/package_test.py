@@ -9,7 +9,6 @@ read-only, to the result file in the player's own folder.
 Exits 77 (skipped) when a tool it needs is missing.
 """
 
-import argparse
 import glob
 import os
 import pwd
@@ -21,8 +20,9 @@ import tempfile
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from display_session import (  # noqa: E402
-    RESULT_NAME, SHIFT_ANSWERS, SHIFT_QUESTIONS, SKIP, Failure, XSession, answer_questions, exit_code_after_escape,
-    finish_analysis, load_questions, log, replay_shift_test, start_test, stop, tools_missing)
+    RESULT_NAME, SHIFT_ANSWERS, SHIFT_QUESTIONS, SKIP, Failure, XSession, answer_questions, arguments,
+    check_same_as_replay, exit_code_after_escape, finish_analysis, load_questions, log, replay_shift_test, start_test,
+    stop, tools_missing)
 
 ICON_SIZES = [16, 32, 48, 64, 128, 256]
 RED = (192, 32, 48)
@@ -282,11 +282,7 @@ def play_whole_test(root, tool, work):
         result = os.path.join(home, ".local/share/shindan", RESULT_NAME)
         written = finish_analysis(screen, references["analysis"], "analysis built", os.path.join(work, "analysis.png"),
                                   result, file_ends_wipe=False)
-        with open(os.path.join(references_folder, RESULT_NAME), "rb") as f:
-            expected = f.read()
-        if written != expected:
-            raise Failure("the result file differs from the replay's: %r, replay %r" % (written, expected))
-        log("  the result file in the player's folder equals the replay's (%d bytes)" % len(written))
+        check_same_as_replay(written, references_folder, "the result file in the player's folder")
         if os.path.exists(os.path.join(game_dir, RESULT_NAME)):
             raise Failure("a result file appeared in the installed game folder")
         screen.tap("Escape")
@@ -300,10 +296,7 @@ def play_whole_test(root, tool, work):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build", required=True)
-    parser.add_argument("--tool", required=True)
-    args = parser.parse_args()
+    args = arguments("build", "tool")
 
     if tools_missing(["cpack", "dpkg-deb", "dpkg-shlibdeps", "file", "lintian", "desktop-file-validate",
                       "appstreamcli", "Xvfb", "xdotool", "xprop", "import", "convert", "identify", "setpriv"]):

@@ -10,7 +10,6 @@ status 0, and sound reaching the device.
 Exits 77 (skipped) when Xvfb, xdotool or ImageMagick are missing.
 """
 
-import argparse
 import os
 import shutil
 import subprocess
@@ -20,9 +19,9 @@ sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from display_session import (  # noqa: E402
     ANALYSIS_ROWS, ENTER_PROMPT, NORMAL_ANSWERS, POOL_QUESTIONS, RESULT_NAME, SHIFT_ANSWERS, SHIFT_QUESTIONS, SKIP,
-    Failure, XSession, answer_questions, check_question_against_replay, check_scores, exit_code_after_escape,
-    fill_folder, finish_analysis, load_questions, log, question_shown, replay_shift_test, start_test, stop,
-    tools_missing)
+    Failure, XSession, answer_questions, arguments, check_question_against_replay, check_same_as_replay, check_scores,
+    exit_code_after_escape, fill_folder, finish_analysis, load_questions, log, question_shown, replay_shift_test,
+    start_test, stop, tools_missing, verdict)
 
 
 def play(display, program, pack, work, references, replay_folder):
@@ -58,11 +57,7 @@ def play(display, program, pack, work, references, replay_folder):
         answer_questions(display, fixed, SHIFT_ANSWERS, SHIFT_QUESTIONS)
         written = finish_analysis(display, references["analysis"], "analysis built",
                                   os.path.join(work, "sdl-analysis.png"), result)
-        with open(os.path.join(replay_folder, RESULT_NAME), "rb") as f:
-            expected = f.read()
-        if written != expected:
-            raise Failure("result file after the Shift test differs: %r, replay %r" % (written, expected))
-        log("  result file after the Shift test equals the replay's (%d bytes)" % len(written))
+        expected = check_same_as_replay(written, replay_folder, "the result file after the Shift test")
         os.remove(result)
 
         log("a normal test: questions drawn from the pool")
@@ -94,33 +89,22 @@ def play(display, program, pack, work, references, replay_folder):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--program", required=True)
-    parser.add_argument("--tool", required=True)
-    parser.add_argument("--game", required=True)
-    parser.add_argument("--work", required=True)
-    args = parser.parse_args()
+    args = arguments("program", "tool", "game", "work")
     if tools_missing(["Xvfb", "xdotool", "import", "convert"]):
         return SKIP
     work = os.path.abspath(args.work)
     os.makedirs(work, exist_ok=True)
     pack = os.path.abspath(args.game)
     replay_folder = os.path.join(work, "replay")
-    display = None
-    try:
+
+    def check():
         references = replay_shift_test(os.path.abspath(args.tool), pack, replay_folder, shot_question=True)
         # The pacing this test was tuned with: shorter taps and closer looks
         # than the Wine test's, and no xdotool call held for long.
-        display = XSession(tap_hold=0.12, tap_gap=0.08, poll_step=0.2, xdotool_timeout=10)
-        play(display, os.path.abspath(args.program), pack, work, references, replay_folder)
-    except (Failure, subprocess.CalledProcessError) as e:
-        print("FAILED: %s" % e)
-        return 1
-    finally:
-        if display:
-            display.close()
-    log("passed")
-    return 0
+        with XSession(tap_hold=0.12, tap_gap=0.08, poll_step=0.2, xdotool_timeout=10) as display:
+            play(display, os.path.abspath(args.program), pack, work, references, replay_folder)
+
+    return verdict(check)
 
 
 if __name__ == "__main__":

@@ -11,7 +11,6 @@ its icon.
 Exits 77 (skipped) when Xvfb, xdotool, ImageMagick or openbox are missing.
 """
 
-import argparse
 import os
 import subprocess
 import sys
@@ -19,8 +18,8 @@ import sys
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from display_session import (  # noqa: E402
-    HEIGHT, SKIP, WIDTH, Failure, XSession, differing_share, exit_code_after_escape, fill_folder, log, raw_rgb,
-    replay, stop, to_565, tools_missing)
+    HEIGHT, SKIP, WIDTH, Failure, XSession, arguments, differing_share, exit_code_after_escape, fill_folder, log,
+    raw_rgb, replay, stop, to_565, tools_missing, verdict)
 
 SCREEN_W, SCREEN_H = 1280, 1024
 # The picture doubled fills the width; the bars share the height that is left.
@@ -147,33 +146,22 @@ def run(session, program, pack, work, title, name):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--program", required=True)
-    parser.add_argument("--tool", required=True)
-    parser.add_argument("--game", required=True)
-    parser.add_argument("--work", required=True)
-    args = parser.parse_args()
+    args = arguments("program", "tool", "game", "work")
     if tools_missing(["Xvfb", "xdotool", "xprop", "xwininfo", "import", "convert", "identify", "openbox"]):
         return SKIP
     work = os.path.abspath(args.work)
     pack = os.path.abspath(args.game)
-    folder = replay(os.path.abspath(args.tool), pack, ["until title 7 max 20000", "shot title.png"],
-                    os.path.join(work, "replay"))
-    title = to_565(raw_rgb(os.path.join(folder, "title.png")))
-    for manager in (None, "openbox"):
-        log("%s:" % (manager or "no window manager"))
-        session = None
-        try:
-            session = XSession(SCREEN_W, SCREEN_H, manager=manager, xdotool_timeout=10)
-            run(session, os.path.abspath(args.program), pack, work, title, manager or "bare")
-        except (Failure, subprocess.CalledProcessError) as e:
-            print("FAILED: %s" % e)
-            return 1
-        finally:
-            if session:
-                session.close()
-    log("passed")
-    return 0
+
+    def check():
+        folder = replay(os.path.abspath(args.tool), pack, ["until title 7 max 20000", "shot title.png"],
+                        os.path.join(work, "replay"))
+        title = to_565(raw_rgb(os.path.join(folder, "title.png")))
+        for manager in (None, "openbox"):
+            log("%s:" % (manager or "no window manager"))
+            with XSession(SCREEN_W, SCREEN_H, manager=manager, xdotool_timeout=10) as session:
+                run(session, os.path.abspath(args.program), pack, work, title, manager or "bare")
+
+    return verdict(check)
 
 
 if __name__ == "__main__":

@@ -9,6 +9,7 @@ A script finds this module through its own place in the source tree:
     sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 """
 
+import argparse
 import os
 import shutil
 import subprocess
@@ -44,6 +45,26 @@ class Failure(Exception):
 
 def log(text):
     print(text, flush=True)
+
+
+def arguments(*names):
+    """The command line's options --NAME, every one of them required."""
+    parser = argparse.ArgumentParser()
+    for name in names:
+        parser.add_argument("--" + name, required=True)
+    return parser.parse_args()
+
+
+def verdict(check):
+    """Runs the test's body: FAILED and the reason, answering 1, when it
+    raises Failure or a command it ran failed; else passed and 0."""
+    try:
+        check()
+    except (Failure, subprocess.CalledProcessError) as e:
+        print("FAILED: %s" % e)
+        return 1
+    log("passed")
+    return 0
 
 
 def tools_missing(names):
@@ -159,6 +180,12 @@ class XSession:
             wait_for(manager, lambda: b"window id" in subprocess.run(
                 ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env, stdout=subprocess.PIPE,
                 stderr=subprocess.DEVNULL).stdout, 20)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exception):
+        self.close()
 
     def close(self):
         for p in (self.manager, self.server):
@@ -442,6 +469,17 @@ def finish_analysis(session, analysis, what, keep, result, ignore=None, file_end
     time.sleep(0.5)
     with open(result, "rb") as f:
         return f.read()
+
+
+def check_same_as_replay(written, replay_folder, what):
+    """The result file as the program wrote it must hold the replay's bytes;
+    answers those."""
+    with open(os.path.join(replay_folder, RESULT_NAME), "rb") as f:
+        replayed = f.read()
+    if written != replayed:
+        raise Failure("%s differs from the replay's: %r, replay %r" % (what, written, replayed))
+    log("  %s equals the replay's (%d bytes)" % (what, len(written)))
+    return replayed
 
 
 def check_scores(written, replayed):

@@ -10,7 +10,6 @@ cross-compiled into --work first. Exits 77 (skipped) when Wine, MinGW-w64,
 Xvfb, xdotool or ImageMagick are missing.
 """
 
-import argparse
 import os
 import shutil
 import subprocess
@@ -20,8 +19,9 @@ sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from display_session import (  # noqa: E402
     ANALYSIS_ROWS, ENTER_PROMPT, HEIGHT, NORMAL_ANSWERS, POOL_QUESTIONS, RESULT_NAME, SHIFT_ANSWERS, SHIFT_QUESTIONS,
-    SKIP, WIDTH, Failure, XSession, answer_questions, check_question_against_replay, check_scores, fill_folder,
-    finish_analysis, load_questions, log, question_shown, replay_shift_test, start_test, tools_missing)
+    SKIP, WIDTH, Failure, XSession, answer_questions, arguments, check_question_against_replay, check_same_as_replay,
+    check_scores, fill_folder, finish_analysis, load_questions, log, question_shown, replay_shift_test, start_test,
+    tools_missing, verdict)
 
 # ファイルオープンに失敗しました, as Wine's message box trace prints it.
 OPEN_FAILED_TRACE = (r'L"\30d5\30a1\30a4\30eb\30aa\30fc\30d7\30f3\306b\5931\6557'
@@ -51,11 +51,15 @@ class Game:
     def window(self):
         return self.display.xdotool("search", "--name", "^DEFAULT$")
 
-    def wait_exit(self, seconds):
+    def quit_with_escape(self):
+        """Esc ends the program with status 1."""
+        self.display.tap("Escape")
         try:
-            return self.process.wait(seconds)
+            code = self.process.wait(20)
         except subprocess.TimeoutExpired:
-            return None
+            code = None
+        if code != 1:
+            raise Failure("Esc: exit code %r, expected 1" % code)
 
     def kill(self):
         if self.process.poll() is None:
@@ -112,10 +116,7 @@ def scenario_missing_sound(display, exe, pack, work, references):
         display.expect_screen(references["title"], "title waiting", 40, os.path.join(work, "missing-sound-title.png"))
         if len(game.boxes()) != 1:
             raise Failure("more message boxes than the one: %r" % game.boxes())
-        display.tap("Escape")
-        code = game.wait_exit(20)
-        if code != 1:
-            raise Failure("Esc: exit code %r, expected 1" % code)
+        game.quit_with_escape()
         if os.path.exists(os.path.join(folder, RESULT_NAME)):
             raise Failure("a result file was written without an analysis")
     except Failure:
@@ -151,11 +152,7 @@ def scenario_play(display, exe, pack, work, references, replay_folder):
         answer_questions(display, fixed, SHIFT_ANSWERS, SHIFT_QUESTIONS)
         written = finish_analysis(display, references["analysis"], "analysis built",
                                   os.path.join(work, "wine-analysis.png"), result, file_ends_wipe=False)
-        with open(os.path.join(replay_folder, RESULT_NAME), "rb") as f:
-            expected = f.read()
-        if written != expected:
-            raise Failure("result file after the Shift test differs: %r, replay %r" % (written, expected))
-        log("  result file after the Shift test equals the replay's (%d bytes)" % len(written))
+        expected = check_same_as_replay(written, replay_folder, "the result file after the Shift test")
         os.remove(result)
 
         # Normal test: questions drawn at random from the pool.
@@ -172,10 +169,7 @@ def scenario_play(display, exe, pack, work, references, replay_folder):
         if game.boxes():
             raise Failure("unexpected message boxes: %r" % game.boxes())
 
-        display.tap("Escape")
-        code = game.wait_exit(20)
-        if code != 1:
-            raise Failure("Esc: exit code %r, expected 1" % code)
+        game.quit_with_escape()
     except Failure:
         display.save_failure(work)
         raise
@@ -184,12 +178,7 @@ def scenario_play(display, exe, pack, work, references, replay_folder):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--source", required=True)
-    parser.add_argument("--work", required=True)
-    parser.add_argument("--game", required=True)
-    parser.add_argument("--tool", required=True)
-    args = parser.parse_args()
+    args = arguments("source", "work", "game", "tool")
 
     if tools_missing(["wine", "wineserver", "wineboot", "x86_64-w64-mingw32-g++", "Xvfb", "xdotool", "import",
                       "convert"]):
@@ -224,19 +213,15 @@ def main():
         "LANG": "C.UTF-8",
         "LC_ALL": "C.UTF-8",
     })
-    # A 16-bit screen, as the game's own display mode.
-    display = XSession(WIDTH, HEIGHT, depth=16, base_env=env)
-    try:
-        prepare_prefix(display.env)
-        scenario_missing_sound(display, exe, pack, work, references)
-        scenario_play(display, exe, pack, work, references, replay_folder)
-    except (Failure, subprocess.CalledProcessError) as e:
-        print("FAILED: %s" % e)
-        return 1
-    finally:
-        display.close()
-    log("passed")
-    return 0
+
+    def check():
+        # A 16-bit screen, as the game's own display mode.
+        with XSession(WIDTH, HEIGHT, depth=16, base_env=env) as display:
+            prepare_prefix(display.env)
+            scenario_missing_sound(display, exe, pack, work, references)
+            scenario_play(display, exe, pack, work, references, replay_folder)
+
+    return verdict(check)
 
 
 if __name__ == "__main__":
