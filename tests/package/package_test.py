@@ -4,7 +4,7 @@ desktop-file-validate and appstreamcli, unpacks it into a throwaway root and
 plays a whole test with its launcher on a virtual X screen, the game folder
 read-only, to the result file in the player's own folder.
 
-  package_test.py --build DIR --tool PATH --source DIR
+  package_test.py --build DIR --tool PATH
 
 Exits 77 (skipped) when a tool it needs is missing.
 """
