@@ -4,8 +4,11 @@ precision, key taps and waiting loops, the headless replay that gives the
 reference frames, and reading the game's own screens (which question is
 shown, where the cursors stand, what the result file holds).
 
-A script finds this module through its own place in the source tree:
+A script finds this module through its own place in the source tree, in
+the build tree's runs and a fresh clone's alike, and writes no bytecode
+beside it:
 
+    sys.dont_write_bytecode = True
     sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 """
 
@@ -96,6 +99,8 @@ def stop(process):
 
 
 def exit_code_after_escape(process, seconds=20):
+    """The program's exit status once Esc has been sent; Failure when it
+    runs on."""
     try:
         return process.wait(seconds)
     except subprocess.TimeoutExpired:
