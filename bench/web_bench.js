@@ -29,7 +29,7 @@ async function main() {
   const { browser, profile } = await h.launch();
   try {
     // Frames.
-    let server = await h.serve(benchSite);
+    let server = await h.serve(benchSite, null, { isolated: true });
     let page = await browser.newPage();
     const lines = [];
     const done = new Promise((resolve) => {
@@ -41,7 +41,7 @@ async function main() {
           resolve(text);
       });
     });
-    await page.goto(`http://127.0.0.1:${server.address().port}/`);
+    await page.goto(`http://127.0.0.1:${server.address().port}/${process.env.BENCH_QUERY || ""}`);
     const end = await done;
     if (end !== 'web-bench: done')
       throw new Error(end);
