@@ -768,6 +768,8 @@
       });
       if (framesRun % SYNC_EVERY_FRAMES === 0)
         syncFiles();
+      if (framesRun === 1)
+        firstFrameRun();
       if (framesRun === 2) {
         decodeAhead.forEach(decodeTune);
         decodeAhead = [];
@@ -929,6 +931,10 @@
   // ---- Loading
 
   let Module = null;
+  let firstFrameRun = null;
+  const afterFirstFrame = new Promise((resolve) => {
+    firstFrameRun = resolve;
+  });
 
   function setProgress(fraction) {
     $('progress').value = Math.max(0, Math.min(1, fraction));
@@ -1072,9 +1078,9 @@
     const progress = progressOf(first);
     const firstFiles = Promise.all(first.map((p, i) => fetchPack(p.file, progress(i))))
       .then((lists) => (stage('pack'), lists.flat()));
-    // The packs the program can start without come after the others, so
-    // that they do not slow them down.
-    const laterPacks = later.map((p) => firstFiles.then(() => fetchPack(p.file)).catch(() => null));
+    // The packs the program can start without are fetched once the first
+    // frame shows, so that they take nothing from the way there.
+    const laterPacks = later.map((p) => afterFirstFrame.then(() => fetchPack(p.file)).catch(() => null));
     screen();
     if (test)
       test.screen = screen().packed ? 'webgl2' : '2d';
