@@ -289,7 +289,7 @@ const scenarios = [
       });
       // An English browser starts in the English pack when there is one,
       // with the page's own words in English too.
-      const { page } = await h.openGame(t, '', ['en-US', 'en']);
+      const { page, seen } = await h.openGame(t, '', ['en-US', 'en']);
       const english = packs.find((p) => p.lang === 'en');
       const first = await page.evaluate(texts);
       if (!english) {
@@ -302,6 +302,8 @@ const scenarios = [
       await page.waitForFunction(() => window.shindanTest && shindanTest.frames >= 2, { timeout: 60000 });
       const japanese = await page.evaluate(texts);
       assert.deepEqual(japanese, { lang: 'ja', title: packs[0].title, up: '↑ 上', switches: ['English'] });
+      // Each edition found every file it loads in its packs: no box.
+      assert.deepEqual(seen.dialogs, []);
     },
   },
 ];
