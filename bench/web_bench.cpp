@@ -181,7 +181,7 @@ double load_ms = 0;
 constexpr int paced_rounds = 61;
 
 // clang-format off
-EM_JS(int, web_bench_packed_screen, (), { return Module.host.screenTakesPacked() ? 1 : 0; });
+EM_JS(int, web_bench_packed_screen, (), { return Module.host.screenTakesPacked && Module.host.screenTakesPacked() ? 1 : 0; });
 // clang-format on
 std::vector<double> paced[moment_count + 1];
 int paced_step = 0;
