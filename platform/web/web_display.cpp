@@ -25,10 +25,16 @@ constexpr std::uint32_t display_height = 480;
 
 plat_display the_display;
 plat_surface* back_buffer = nullptr;
-// The screen as the canvas takes it: 8-bit red, green, blue and alpha.
-std::vector<std::uint8_t> rgba(static_cast<std::size_t>(display_width) * display_height * 4);
+// Whether the page shows the program's 16-bit pixels as they are (WebGL);
+// otherwise it takes 8-bit red, green, blue and alpha, widened here.
+bool page_takes_packed = false;
+std::vector<std::uint8_t> rgba;
 
 // clang-format off
+EM_JS(int, web_screen_takes_packed, (), { return Module.host.screenTakesPacked() ? 1 : 0; });
+EM_JS(void, web_present_packed, (const std::uint16_t* pixels, int pitch, int five_five_five), {
+  Module.host.presentPacked(HEAPU8.buffer, pixels, pitch, five_five_five !== 0);
+});
 EM_JS(void, web_present, (const std::uint8_t* pixels), {
   Module.host.present(HEAPU8.buffer, pixels);
 });
@@ -87,8 +93,13 @@ void widen_one(std::uint32_t p, bool five_five_five, std::uint8_t* out) {
 }
 
 void show_on_canvas(plat_surface* screen) {
-  std::uint8_t* out = rgba.data();
   const bool five_five_five = screen->layout == pixel_layout::rgb555;
+  if (page_takes_packed) {
+    web_present_packed(screen->memory.data(), screen->pitch, five_five_five ? 1 : 0);
+    return;
+  }
+  rgba.resize(static_cast<std::size_t>(display_width) * display_height * 4);
+  std::uint8_t* out = rgba.data();
   for (std::uint32_t y = 0; y < display_height; ++y) {
     const std::uint16_t* row = surface_row(screen, y);
     std::uint32_t x = 0;
@@ -114,6 +125,7 @@ plat_display_stage plat_open_display(plat_display_objects* objects) {
   if (!objects)
     return plat_display_stage::no_device;
   the_display.layout = pixel_layout::rgb565;
+  page_takes_packed = web_screen_takes_packed() != 0;
   objects->device = &the_display;
   plat_surface* primary = create_surface(the_display.layout, display_width, display_height);
   if (!primary)

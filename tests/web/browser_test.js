@@ -92,8 +92,10 @@ async function playWholeTest(page, tap, startKey, extra) {
 // Plays a whole test in the browser, replays its frames headless, and
 // compares the screens and the result file; then reloads the page and finds
 // the file again.
-async function wholeTestMatchesReplay(t, tap, startKey, extra) {
-  const { page, seen } = await h.openGame(t);
+async function wholeTestMatchesReplay(t, tap, startKey, extra, screen) {
+  const { page, seen } = await h.openGame(t, screen === '2d' ? '&lang=ja&screen=2d' : '&lang=ja');
+  // The screen the test compares is the one asked for.
+  assert.equal(await page.evaluate(() => shindanTest.screen), screen);
   const played = await playWholeTest(page, tap, startKey, extra);
   const dir = h.replay(played.run, [
     ['fade.png', played.fade.frame],
@@ -143,15 +145,16 @@ function shortMidi() {
 const scenarios = [
   {
     name: 'normal',
-    run: (t) => wholeTestMatchesReplay(t, h.keyTap, 'space', [0, 1, 2, 1]),
+    run: (t) => wholeTestMatchesReplay(t, h.keyTap, 'space', [0, 1, 2, 1], 'webgl2'),
   },
   {
     name: 'shift',
-    run: (t) => wholeTestMatchesReplay(t, h.keyTap, 'shift', [2, 0, 1]),
+    run: (t) => wholeTestMatchesReplay(t, h.keyTap, 'shift', [2, 0, 1], 'webgl2'),
   },
   {
     name: 'buttons',
-    run: (t) => wholeTestMatchesReplay(t, h.buttonTap, 'space', [1, 2, 0]),
+    // Without WebGL the page draws into a 2D canvas: the same pixels.
+    run: (t) => wholeTestMatchesReplay(t, h.buttonTap, 'space', [1, 2, 0], '2d'),
   },
   {
     name: 'missing-sound',
@@ -226,6 +229,30 @@ const scenarios = [
     },
   },
   {
+    name: 'late-tunes',
+    async run(t) {
+      // The tunes come after the program has started; here they are held
+      // back until the title has asked for its tune.
+      const packs = JSON.parse(fs.readFileSync(path.join(h.config.site, 'packs.json'), 'utf8'));
+      const tunes = packs.find((p) => p.lang === 'ja').later.find((p) => p.names.includes('bgm01.opus'));
+      assert.ok(tunes, 'the tunes come in a pack of their own');
+      const release = t.hold(`/${tunes.file}`);
+      const { page, seen } = await h.openGame(t);
+      await waitForTitle(page, h.keyTap);
+      await h.keyTap(page, 'space');
+      const log = () => page.evaluate(() => shindanTest.tunes.map((e) => `${e.what} ${e.name}`));
+      await h.untilFrame(page, (await h.frames(page)) + 30);
+      // Asked for, and playing as far as the game can tell: nothing sounds
+      // yet, and no end comes that would make the game start it again.
+      assert.deepEqual(await log(), ['open bgm01.mid', 'play bgm01.mid']);
+      release();
+      await page.waitForFunction(() => shindanTest.tunes.some((e) => e.what === 'start'), { timeout: 60000 });
+      assert.deepEqual(await log(), ['open bgm01.mid', 'play bgm01.mid', 'start bgm01.mid']);
+      assert.deepEqual(seen.dialogs, []);
+      assert.deepEqual(seen.errors, []);
+    },
+  },
+  {
     name: 'keys',
     async run(t) {
       const { page } = await h.openGame(t);
@@ -262,7 +289,7 @@ const scenarios = [
       });
       // An English browser starts in the English pack when there is one,
       // with the page's own words in English too.
-      const { page } = await h.openGame(t, '', ['en-US', 'en']);
+      const { page, seen } = await h.openGame(t, '', ['en-US', 'en']);
       const english = packs.find((p) => p.lang === 'en');
       const first = await page.evaluate(texts);
       if (!english) {
@@ -275,6 +302,8 @@ const scenarios = [
       await page.waitForFunction(() => window.shindanTest && shindanTest.frames >= 2, { timeout: 60000 });
       const japanese = await page.evaluate(texts);
       assert.deepEqual(japanese, { lang: 'ja', title: packs[0].title, up: '↑ 上', switches: ['English'] });
+      // Each edition found every file it loads in its packs: no box.
+      assert.deepEqual(seen.dialogs, []);
     },
   },
 ];

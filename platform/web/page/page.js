@@ -48,15 +48,163 @@
 
   const $ = (id) => document.getElementById(id);
   const canvas = $('screen');
-  const context = canvas.getContext('2d', { willReadFrequently: testMode });
-  // The program's screen in its own memory (made again when it grows).
-  let screenImage = null;
-  let screenOffset = 0;
+
+  // ---- The screen
+  //
+  // With WebGL 2 the program's 16-bit pixels go to the graphics processor as
+  // they are, one texture upload a frame, and a shader widens each channel
+  // there (repeating its top bits, as the desktop builds show them). Without
+  // it a 2D canvas takes the pixels already widened to red, green, blue and
+  // alpha bytes. ?screen=2d chooses the 2D canvas.
+
+  const VERTEX_SHADER = `#version 300 es
+    void main() {
+      // One triangle that covers the whole canvas.
+      gl_Position = vec4(float((gl_VertexID & 1) << 2) - 1.0, float((gl_VertexID & 2) << 1) - 1.0, 0.0, 1.0);
+    }`;
+  const FRAGMENT_SHADER = `#version 300 es
+    precision highp float;
+    precision highp int;
+    precision highp usampler2D;
+    uniform usampler2D screen;
+    uniform bool fiveFiveFive;
+    out vec4 colour;
+    void main() {
+      ivec2 at = ivec2(gl_FragCoord.xy);
+      uint p = texelFetch(screen, ivec2(at.x, ${SCREEN_H - 1} - at.y), 0).r;
+      uvec3 c;
+      if (fiveFiveFive) {
+        c = uvec3((p >> 10u) & 31u, (p >> 5u) & 31u, p & 31u);
+        c = (c << 3u) | (c >> 2u);
+      } else {
+        c = uvec3(p >> 11u, (p >> 5u) & 63u, p & 31u);
+        c = uvec3((c.r << 3u) | (c.r >> 2u), (c.g << 2u) | (c.g >> 4u), (c.b << 3u) | (c.b >> 2u));
+      }
+      colour = vec4(vec3(c) / 255.0, 1.0);
+    }`;
+
+  function glScreen() {
+    const gl = canvas.getContext('webgl2', {
+      alpha: false, antialias: false, depth: false, stencil: false,
+      // The tests read the picture back after the frame.
+      preserveDrawingBuffer: testMode,
+    });
+    if (!gl)
+      return null;
+    let texture = null;
+    let fiveFiveFive = null;
+    let flag = null;
+    let pixels = null;  // the program's memory as 16-bit words
+
+    function build() {
+      const shader = (type, source) => {
+        const s = gl.createShader(type);
+        gl.shaderSource(s, source);
+        gl.compileShader(s);
+        return s;
+      };
+      const program = gl.createProgram();
+      gl.attachShader(program, shader(gl.VERTEX_SHADER, VERTEX_SHADER));
+      gl.attachShader(program, shader(gl.FRAGMENT_SHADER, FRAGMENT_SHADER));
+      gl.linkProgram(program);
+      if (!gl.getProgramParameter(program, gl.LINK_STATUS))
+        return false;
+      gl.useProgram(program);
+      flag = gl.getUniformLocation(program, 'fiveFiveFive');
+      fiveFiveFive = null;
+      texture = gl.createTexture();
+      gl.bindTexture(gl.TEXTURE_2D, texture);
+      gl.texParameteri(gl.TEXTURE_2D, gl.TEXTURE_MIN_FILTER, gl.NEAREST);
+      gl.texParameteri(gl.TEXTURE_2D, gl.TEXTURE_MAG_FILTER, gl.NEAREST);
+      gl.texStorage2D(gl.TEXTURE_2D, 1, gl.R16UI, SCREEN_W, SCREEN_H);
+      gl.viewport(0, 0, SCREEN_W, SCREEN_H);
+      return gl.getError() === gl.NO_ERROR;
+    }
+    if (!build())
+      return null;
+    // A lost context shows nothing until it is back; the next frame then
+    // draws the whole screen again.
+    let lost = false;
+    canvas.addEventListener('webglcontextlost', (e) => {
+      e.preventDefault();
+      lost = true;
+    });
+    canvas.addEventListener('webglcontextrestored', () => {
+      lost = !build();
+    });
+
+    return {
+      packed: true,
+      present(memory, offset, pitch, five) {
+        if (lost)
+          return;
+        if (!pixels || pixels.buffer !== memory)
+          pixels = new Uint16Array(memory);
+        if (five !== fiveFiveFive) {
+          gl.uniform1i(flag, five ? 1 : 0);
+          fiveFiveFive = five;
+        }
+        gl.pixelStorei(gl.UNPACK_ROW_LENGTH, pitch / 2);
+        gl.texSubImage2D(gl.TEXTURE_2D, 0, 0, 0, SCREEN_W, SCREEN_H, gl.RED_INTEGER, gl.UNSIGNED_SHORT, pixels,
+          offset / 2);
+        gl.drawArrays(gl.TRIANGLES, 0, 3);
+      },
+      rgb() {
+        const data = new Uint8Array(SCREEN_W * SCREEN_H * 4);
+        gl.readPixels(0, 0, SCREEN_W, SCREEN_H, gl.RGBA, gl.UNSIGNED_BYTE, data);
+        // The rows come bottom up.
+        const rgb = new Uint8Array(SCREEN_W * SCREEN_H * 3);
+        for (let y = 0, j = 0; y < SCREEN_H; ++y) {
+          for (let i = (SCREEN_H - 1 - y) * SCREEN_W * 4, end = i + SCREEN_W * 4; i < end; i += 4, j += 3) {
+            rgb[j] = data[i];
+            rgb[j + 1] = data[i + 1];
+            rgb[j + 2] = data[i + 2];
+          }
+        }
+        return rgb;
+      },
+    };
+  }
+
+  function canvasScreen() {
+    const context = canvas.getContext('2d', { willReadFrequently: testMode });
+    let image = null;  // over the program's memory, made again when it grows
+    let imageOffset = 0;
+    return {
+      packed: false,
+      present(memory, offset) {
+        if (!image || image.data.buffer !== memory || imageOffset !== offset) {
+          image = new ImageData(new Uint8ClampedArray(memory, offset, SCREEN_W * SCREEN_H * 4), SCREEN_W, SCREEN_H);
+          imageOffset = offset;
+        }
+        context.putImageData(image, 0, 0);
+      },
+      rgb() {
+        const data = context.getImageData(0, 0, SCREEN_W, SCREEN_H).data;
+        const rgb = new Uint8Array(SCREEN_W * SCREEN_H * 3);
+        for (let i = 0, j = 0; i < data.length; i += 4, j += 3) {
+          rgb[j] = data[i];
+          rgb[j + 1] = data[i + 1];
+          rgb[j + 2] = data[i + 2];
+        }
+        return rgb;
+      },
+    };
+  }
+
+  // Made once the packs are on their way: a WebGL context takes a while to
+  // set up, and the downloads need not wait for it.
+  let screenMade = null;
+  function screen() {
+    if (!screenMade)
+      screenMade = (params.get('screen') !== '2d' && glScreen()) || canvasScreen();
+    return screenMade;
+  }
 
   // ---- Language and packs
 
   let packs = [];
-  let pack = null;  // { lang, file, title }
+  let pack = null;  // the edition: { lang, title, first, later } as packs.json has it
 
   function chooseLanguage() {
     const wanted = params.get('lang') || localStorage.getItem('shindan.lang');
@@ -317,7 +465,15 @@
   }
 
   // ---- Tunes: rendered beforehand (NAME.opus beside NAME.mid), decoded once
+  //
+  // The tunes may come in a pack that arrives after the program has started:
+  // a tune of that pack counts as there from the start, and it sounds once
+  // its pack is in. Until then the game sees it playing, as it would while
+  // any tune decodes; it never sees an end it did not hear.
 
+  // Path -> Promise that settles once the pack bringing that file is in (or
+  // has failed); only for files that were not there when the program started.
+  const arriving = new Map();
   const tuneBuffers = new Map();  // opus path -> Promise<AudioBuffer|null>
   let tune = null;                // { path, opus, exists, playing, source }
   let decodeAhead = [];           // rendered tunes not asked for yet
@@ -329,16 +485,19 @@
 
   function decodeTune(opus) {
     if (!tuneBuffers.has(opus)) {
-      let promise = Promise.resolve(null);
       const a = audioContext();
-      if (a) {
+      const promise = (arriving.get(opus) || Promise.resolve()).then(() => {
+        if (!a)
+          return null;
+        let bytes;
         try {
-          const bytes = Module.FS.readFile(opus);
-          promise = a.decodeAudioData(bytes.slice().buffer).catch(() => null);
+          bytes = Module.FS.readFile(opus);
         } catch (_) {
           // No rendering of this tune: it stays silent.
+          return null;
         }
-      }
+        return a.decodeAudioData(bytes.slice().buffer).catch(() => null);
+      });
       tuneBuffers.set(opus, promise);
     }
     return tuneBuffers.get(opus);
@@ -516,14 +675,7 @@
   }
 
   function screenRgb() {
-    const data = context.getImageData(0, 0, SCREEN_W, SCREEN_H).data;
-    const rgb = new Uint8Array(SCREEN_W * SCREEN_H * 3);
-    for (let i = 0, j = 0; i < data.length; i += 4, j += 3) {
-      rgb[j] = data[i];
-      rgb[j + 1] = data[i + 1];
-      rgb[j + 2] = data[i + 2];
-    }
-    return rgb;
+    return screen().rgb();
   }
 
   function sameBytes(a, b) {
@@ -574,14 +726,19 @@
       // as it does on the desktop.
       window.alert(caption ? `${caption}\n\n${text}` : text);
     },
+    // Whether present takes the program's 16-bit pixels (presentPacked).
+    screenTakesPacked() {
+      return screen().packed;
+    },
+    // The screen as 16-bit pixels (5-6-5, or 5-5-5 with fiveFiveFive), rows
+    // pitch bytes apart, at offset in the program's memory.
+    presentPacked(memory, offset, pitch, fiveFiveFive) {
+      screen().present(memory, offset, pitch, fiveFiveFive);
+    },
     // The screen as red, green, blue and alpha bytes, row by row, at offset
     // in the program's memory; shown without copying them first.
     present(memory, offset) {
-      if (!screenImage || screenImage.data.buffer !== memory || screenOffset !== offset) {
-        screenImage = new ImageData(new Uint8ClampedArray(memory, offset, SCREEN_W * SCREEN_H * 4), SCREEN_W, SCREEN_H);
-        screenOffset = offset;
-      }
-      context.putImageData(screenImage, 0, 0);
+      screen().present(memory, offset);
     },
     started(tick) {
       running = true;
@@ -611,6 +768,8 @@
       });
       if (framesRun % SYNC_EVERY_FRAMES === 0)
         syncFiles();
+      if (framesRun === 1)
+        firstFrameRun();
       if (framesRun === 2) {
         decodeAhead.forEach(decodeTune);
         decodeAhead = [];
@@ -688,11 +847,11 @@
 
     openTune(path) {
       host.closeTune();
-      let exists = false;
+      let exists = arriving.has(path);
       try {
-        exists = Module.FS.isFile(Module.FS.stat(path).mode);
+        exists = exists || Module.FS.isFile(Module.FS.stat(path).mode);
       } catch (_) {
-        exists = false;
+        // Neither there nor coming: the tune stays silent.
       }
       const name = path.slice(path.lastIndexOf('/') + 1);
       tune = { path, name, opus: renderedPath(path), exists, playing: false, source: null };
@@ -772,13 +931,18 @@
   // ---- Loading
 
   let Module = null;
+  let firstFrameRun = null;
+  const afterFirstFrame = new Promise((resolve) => {
+    firstFrameRun = resolve;
+  });
 
   function setProgress(fraction) {
     $('progress').value = Math.max(0, Math.min(1, fraction));
   }
 
-  // The pack is fetched and unpacked in a worker, away from the page's own
-  // thread, which meanwhile compiles the program and moves the progress bar.
+  // Each pack is fetched and unpacked in a worker of its own, away from the
+  // page's own thread, which meanwhile compiles the program; the packs come
+  // in side by side. The worker reports the bytes it has taken in.
   const UNPACK_WORKER = `
     onmessage = async (e) => {
       try {
@@ -786,20 +950,21 @@
         if (!response.ok)
           throw new Error(e.data + ': ' + response.status);
         const total = Number(response.headers.get('Content-Length')) || 0;
+        postMessage({ total });
         let got = 0;
         let told = 0;
         const counted = response.body.pipeThrough(new TransformStream({
           transform(chunk, controller) {
             got += chunk.byteLength;
-            if (total && got - told >= total / 50) {
+            if (got - told >= 65536) {
               told = got;
-              postMessage({ progress: got / total });
+              postMessage({ got });
             }
             controller.enqueue(chunk);
           },
         }));
         const raw = await new Response(counted.pipeThrough(new DecompressionStream('gzip'))).arrayBuffer();
-        postMessage({ raw }, [raw]);
+        postMessage({ got, raw }, [raw]);
       } catch (error) {
         postMessage({ error: String((error && error.message) || error) });
       }
@@ -818,16 +983,21 @@
     return files;
   }
 
-  function fetchPack(url) {
+  // Answers the pack's files as [name, bytes]; onBytes(got, total) follows
+  // the download (total 0 while unknown).
+  function fetchPack(url, onBytes = () => {}) {
     return new Promise((resolve, reject) => {
       const code = URL.createObjectURL(new Blob([UNPACK_WORKER], { type: 'text/javascript' }));
       const worker = new Worker(code);
       URL.revokeObjectURL(code);
+      let total = 0;
       worker.onmessage = (e) => {
-        if (e.data.progress !== undefined) {
-          setProgress(0.9 * e.data.progress);
+        if (e.data.total !== undefined)
+          total = e.data.total;
+        if (e.data.got !== undefined)
+          onBytes(e.data.got, total);
+        if (e.data.total !== undefined || (e.data.got !== undefined && !e.data.raw))
           return;
-        }
         worker.terminate();
         if (e.data.error)
           reject(new Error(e.data.error));
@@ -841,6 +1011,29 @@
       // The worker's own address is a blob: one; it needs the whole URL.
       worker.postMessage(new URL(url, location.href).href);
     });
+  }
+
+  // The progress bar follows the packs the program needs before it starts,
+  // by their bytes downloaded (and unpacked as they come); 1 once it starts.
+  function progressOf(first) {
+    const got = first.map(() => 0);
+    const totals = first.map((p) => p.size || 0);
+    return (i) => (bytes, total) => {
+      got[i] = bytes;
+      if (!totals[i])
+        totals[i] = total;
+      const all = totals.reduce((a, b) => a + b, 0);
+      // Until every size is known the bar cannot say how far it is.
+      if (all > 0 && totals.every((t) => t > 0))
+        setProgress(0.95 * got.reduce((a, b) => a + b, 0) / all);
+    };
+  }
+
+  // The files of a pack into the program's folder; they keep their bytes
+  // where the pack was unpacked, no copies.
+  function placeFiles(files) {
+    for (const [name, data] of files)
+      Module.FS.writeFile(`${GAME_DIR}/${name}`, data, { canOwn: true });
   }
 
   function loadScript(src) {
@@ -877,22 +1070,46 @@
     pack = packs.find((p) => p.lang === lang);
     applyTexts();
     layout();
-    const packUrl = params.get('pack') || pack.file;
+    // ?pack=URL: one pack with every file, in place of the edition's.
+    const custom = params.get('pack');
+    const first = custom ? [{ file: custom, size: 0 }] : pack.first;
+    const later = custom ? [] : pack.later || [];
 
-    const [files, ready] = await Promise.all([fetchPack(packUrl).then((f) => (stage('pack'), f)), program]);
+    const progress = progressOf(first);
+    const firstFiles = Promise.all(first.map((p, i) => fetchPack(p.file, progress(i))))
+      .then((lists) => (stage('pack'), lists.flat()));
+    // The packs the program can start without are fetched once the first
+    // frame shows, so that they take nothing from the way there.
+    const laterPacks = later.map((p) => afterFirstFrame.then(() => fetchPack(p.file)).catch(() => null));
+    screen();
+    if (test)
+      test.screen = screen().packed ? 'webgl2' : '2d';
+    const [files, ready] = await Promise.all([firstFiles, program]);
     Module = ready;
     const FS = Module.FS;
     FS.mkdir(GAME_DIR);
     packNames = new Set(files.map(([name]) => name));
-    // The files keep their bytes where the pack was unpacked; no copies.
-    for (const [name, data] of files)
-      FS.writeFile(`${GAME_DIR}/${name}`, data, { canOwn: true });
+    for (const p of later) {
+      for (const name of p.names)
+        packNames.add(name);
+    }
+    placeFiles(files);
+    later.forEach((p, i) => {
+      const done = laterPacks[i].then((got) => {
+        if (got)
+          placeFiles(got);
+        // Whatever did not come stays missing from now on.
+        for (const name of p.names)
+          arriving.delete(`${GAME_DIR}/${name}`);
+      });
+      for (const name of p.names)
+        arriving.set(`${GAME_DIR}/${name}`, done);
+    });
     FS.chdir(GAME_DIR);
     restoreFiles();
     // Tunes are decoded ahead, so that the first one starts at once, but
     // only once the title shows.
-    decodeAhead = files.map(([name]) => name).filter((name) => name.endsWith('.opus'))
-      .map((name) => `${GAME_DIR}/${name}`);
+    decodeAhead = [...packNames].filter((name) => name.endsWith('.opus')).map((name) => `${GAME_DIR}/${name}`);
     if (test)
       test.fs = Module.FS;
     setProgress(1);
