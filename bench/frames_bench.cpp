@@ -12,7 +12,7 @@
 
 #include "app/frame.h"
 #include "app/shell.h"
-#include "app/transitions.h"
+#include "bench/moments.h"
 #include "game/game.h"
 #include "gfx/gfx.h"
 #include "platform/headless/headless.h"
@@ -69,12 +69,6 @@ void run_one_frame() {
   }
 }
 
-void only_scene(std::uint8_t title_on, std::uint8_t question_on, std::uint8_t analysis_on) {
-  scenes.title_active = title_on;
-  scenes.question_active = question_on;
-  scenes.analysis_active = analysis_on;
-}
-
 // Every benchmark below sets its moment again before each frame: the frame
 // may step an animation, and the next one must draw the same thing.
 template <typename Moment>
@@ -113,83 +107,37 @@ void BM_first_frame_loading(benchmark::State& state) {
 // A frame with no scene switched on: clearing, the frame-time text and the
 // present, which every frame pays.
 void BM_empty_frame(benchmark::State& state) {
-  time_frames(state, [] { only_scene(0, 0, 0); });
+  time_frames(state, moment_empty);
 }
 
 // The title's noise screen: grey static over every pixel.
 void BM_noise_frame(benchmark::State& state) {
-  time_frames(state, [] {
-    only_scene(1, 0, 0);
-    scenes.title_step = 17;
-    transitions.wait_elapsed = 0.0f;
-  });
+  time_frames(state, moment_noise);
 }
 
 // The title's first message fading in over the full-screen background.
 void BM_fade_frame(benchmark::State& state) {
-  time_frames(state, [] {
-    only_scene(1, 0, 0);
-    scenes.title_step = 11;
-    transitions.fade_elapsed = 1.0f;
-  });
-}
-
-void show_question() {
-  only_scene(0, 1, 0);
-  scenes.question_number = 3;
-  scenes.question_shown = 1;
-  questions.need_new_question = 0;
-  questions.question_picture = picture_q001 + 7;
-  scenes.qdisp_active = 0;
-  questions.background_timer = 0.0f;
+  time_frames(state, moment_fade);
 }
 
 // Waiting for an answer: background, both cursors and the question.
 void BM_answering_frame(benchmark::State& state) {
-  time_frames(state, [] {
-    show_question();
-    questions.answer_active = 1;
-    questions.collect_active = 0;
-    scenes.answer_cursor = 1;
-    questions.cursor_timer = 0.0f;
-  });
+  time_frames(state, moment_answering);
 }
 
 // The confirmation flash over the chosen answer.
 void BM_flash_frame(benchmark::State& state) {
-  time_frames(state, [] {
-    show_question();
-    questions.answer_active = 0;
-    questions.collect_active = 1;
-    questions.collect_frame = 8;
-    questions.collect_timer = 0.0f;
-  });
-}
-
-void full_gauges() {
-  for (int t = 0; t < trait_count; ++t)
-    scoring.trait_scores[t][0] = static_cast<std::int8_t>(t % 2 == 0 ? 100 : -100);
-  only_scene(0, 0, 1);
-  scenes.shift_mode = 0;
+  time_frames(state, moment_flash);
 }
 
 // The finished analysis: band, scale, eight gauges at full length, figures.
 void BM_analysis_frame(benchmark::State& state) {
-  time_frames(state, [] {
-    full_gauges();
-    scenes.analysis_step = 21;
-  });
+  time_frames(state, moment_analysis);
 }
 
 // Half-way through the closing wipe: the board under a hundred mask cells.
 void BM_closing_wipe_frame(benchmark::State& state) {
-  time_frames(state, [] {
-    full_gauges();
-    scenes.analysis_step = 22;
-    analysis.mask_frame = 4;
-    analysis.mask_row = 5;
-    analysis.mask_timer = 0.0f;
-  });
+  time_frames(state, moment_closing_wipe);
 }
 
 BENCHMARK(BM_reference_back_buffer_copy)->Unit(benchmark::kMicrosecond);

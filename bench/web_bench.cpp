@@ -30,7 +30,7 @@
 
 #include "app/frame.h"
 #include "app/shell.h"
-#include "app/transitions.h"
+#include "bench/moments.h"
 #include "game/game.h"
 #include "gfx/gfx.h"
 #include "platform/web/web.h"
@@ -45,12 +45,6 @@ void run_one_frame() {
   web::latch_tick();
   while (run_loop_turn() == loop_turn::event) {
   }
-}
-
-void only_scene(std::uint8_t title_on, std::uint8_t question_on, std::uint8_t analysis_on) {
-  scenes.title_active = title_on;
-  scenes.question_active = question_on;
-  scenes.analysis_active = analysis_on;
 }
 
 // Microseconds per call of work, the fastest of fifteen batches (the
@@ -73,94 +67,21 @@ double fastest(int batch, Work work) {
   return best;
 }
 
-void show_question() {
-  only_scene(0, 1, 0);
-  scenes.question_number = 3;
-  scenes.question_shown = 1;
-  questions.need_new_question = 0;
-  questions.question_picture = picture_q001 + 7;
-  scenes.qdisp_active = 0;
-  questions.background_timer = 0.0f;
+// Row 0 is the present alone; the rows after it are whole loop turns.
+constexpr int frame_moment_count = sizeof frame_moments / sizeof frame_moments[0];
+constexpr int moment_count = 1 + frame_moment_count;
+
+const char* moment_label(int m) {
+  return m == 0 ? "present: the screen into the canvas" : frame_moments[m - 1].label;
 }
-
-void full_gauges() {
-  for (int t = 0; t < trait_count; ++t)
-    scoring.trait_scores[t][0] = static_cast<std::int8_t>(t % 2 == 0 ? 100 : -100);
-  only_scene(0, 0, 1);
-  scenes.shift_mode = 0;
-}
-
-}  // namespace
-}  // namespace shindan
-
-namespace shindan {
-namespace {
-
-struct moment {
-  const char* label;
-  void (*set)();
-  bool whole_frame;  // a loop turn; otherwise only the present
-};
-
-const moment moments[] = {
-    {"present: the screen into the canvas", [] {}, false},
-    {"empty frame (clear, frame-time text, present)", [] { only_scene(0, 0, 0); }, true},
-    {"noise frame (title step 17)",
-     [] {
-       only_scene(1, 0, 0);
-       scenes.title_step = 17;
-       transitions.wait_elapsed = 0.0f;
-     },
-     true},
-    {"fade over the full-screen background (title step 11)",
-     [] {
-       only_scene(1, 0, 0);
-       scenes.title_step = 11;
-       transitions.fade_elapsed = 1.0f;
-     },
-     true},
-    {"answering frame (background, cursors, question)",
-     [] {
-       show_question();
-       questions.answer_active = 1;
-       questions.collect_active = 0;
-       scenes.answer_cursor = 1;
-       questions.cursor_timer = 0.0f;
-     },
-     true},
-    {"flash frame (answer confirmed)",
-     [] {
-       show_question();
-       questions.answer_active = 0;
-       questions.collect_active = 1;
-       questions.collect_frame = 8;
-       questions.collect_timer = 0.0f;
-     },
-     true},
-    {"analysis, eight full gauges (step 21)",
-     [] {
-       full_gauges();
-       scenes.analysis_step = 21;
-     },
-     true},
-    {"closing-wipe frame",
-     [] {
-       full_gauges();
-       scenes.analysis_step = 22;
-       analysis.mask_frame = 4;
-       analysis.mask_row = 5;
-       analysis.mask_timer = 0.0f;
-     },
-     true},
-};
-constexpr int moment_count = sizeof moments / sizeof moments[0];
 
 void run_moment(int m) {
-  moments[m].set();
-  if (moments[m].whole_frame)
-    run_one_frame();
-  else
+  if (m == 0) {
     present_frame();
+    return;
+  }
+  frame_moments[m - 1].set();
+  run_one_frame();
 }
 
 std::vector<std::uint8_t> copy_from(back_buffer_bytes, 0x5A), copy_to(back_buffer_bytes);
@@ -213,7 +134,7 @@ void print_tables() {
               copy_paced, 1.0, hot_reference, 1.0);
   for (int m = 0; m < moment_count; ++m) {
     const double t = middle_mean(paced[m + 1]);
-    std::printf("| %-52s | %9.1f us | %6.1f | %9.1f us | %6.1f |\n", moments[m].label, t, t / copy_paced, hot[m],
+    std::printf("| %-52s | %9.1f us | %6.1f | %9.1f us | %6.1f |\n", moment_label(m), t, t / copy_paced, hot[m],
                 hot[m] / hot_reference);
   }
   std::printf("| %-52s | %9.1f ms | %6s | %12s | %6s |\n", "first frame: loading 82 pictures and 8 sounds", load_ms, "",
