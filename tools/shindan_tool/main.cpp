@@ -1,4 +1,5 @@
-// shindan-tool: decoding checks and scripted replays on the headless platform.
+// shindan-tool: decoding checks, smaller pictures for the browser edition, and
+// scripted replays on the headless platform.
 #include <cstdio>
 #include <cstring>
 
@@ -8,6 +9,8 @@ int main(int argc, char** argv) {
   if (argc >= 2) {
     if (std::strcmp(argv[1], "bmp") == 0)
       return shindan::tool_bmp(argc - 2, argv + 2);
+    if (std::strcmp(argv[1], "slim-bmp") == 0)
+      return shindan::tool_slim_bmp(argc - 2, argv + 2);
     if (std::strcmp(argv[1], "wav") == 0)
       return shindan::tool_wav(argc - 2, argv + 2);
     if (std::strcmp(argv[1], "replay") == 0)
@@ -15,6 +18,7 @@ int main(int argc, char** argv) {
   }
   std::fprintf(stderr,
                "usage: shindan-tool bmp FILE [--555]\n"
+               "       shindan-tool slim-bmp IN OUT\n"
                "       shindan-tool wav FILE\n"
                "       shindan-tool replay SCRIPT [--ms N] [--555] [--log]\n");
   return 2;
