@@ -180,7 +180,7 @@ function gameFolder(name, leaveOut = []) {
 }
 
 function makePack(folder, out) {
-  execFileSync(config.pack, [folder, out, '--cache', config.tuneCache, '--level', '1'], { stdio: 'inherit' });
+  execFileSync(config.pack, [folder, out, '--cache', config.tuneCache, '--level', '1', '--slim', config.tool], { stdio: 'inherit' });
 }
 
 // The replay script that gives the headless program the browser's frames:
