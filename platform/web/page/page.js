@@ -940,36 +940,6 @@
     $('progress').value = Math.max(0, Math.min(1, fraction));
   }
 
-  // Each pack is fetched and unpacked in a worker of its own, away from the
-  // page's own thread, which meanwhile compiles the program; the packs come
-  // in side by side. The worker reports the bytes it has taken in.
-  const UNPACK_WORKER = `
-    onmessage = async (e) => {
-      try {
-        const response = await fetch(e.data);
-        if (!response.ok)
-          throw new Error(e.data + ': ' + response.status);
-        const total = Number(response.headers.get('Content-Length')) || 0;
-        postMessage({ total });
-        let got = 0;
-        let told = 0;
-        const counted = response.body.pipeThrough(new TransformStream({
-          transform(chunk, controller) {
-            got += chunk.byteLength;
-            if (got - told >= 65536) {
-              told = got;
-              postMessage({ got });
-            }
-            controller.enqueue(chunk);
-          },
-        }));
-        const raw = await new Response(counted.pipeThrough(new DecompressionStream('gzip'))).arrayBuffer();
-        postMessage({ got, raw }, [raw]);
-      } catch (error) {
-        postMessage({ error: String((error && error.message) || error) });
-      }
-    };`;
-
   function unpack(raw) {
     const bytes = new Uint8Array(raw);
     const headerLength = new DataView(raw).getUint32(0, true);
@@ -984,33 +954,23 @@
   }
 
   // Answers the pack's files as [name, bytes]; onBytes(got, total) follows
-  // the download (total 0 while unknown).
-  function fetchPack(url, onBytes = () => {}) {
-    return new Promise((resolve, reject) => {
-      const code = URL.createObjectURL(new Blob([UNPACK_WORKER], { type: 'text/javascript' }));
-      const worker = new Worker(code);
-      URL.revokeObjectURL(code);
-      let total = 0;
-      worker.onmessage = (e) => {
-        if (e.data.total !== undefined)
-          total = e.data.total;
-        if (e.data.got !== undefined)
-          onBytes(e.data.got, total);
-        if (e.data.total !== undefined || (e.data.got !== undefined && !e.data.raw))
-          return;
-        worker.terminate();
-        if (e.data.error)
-          reject(new Error(e.data.error));
-        else
-          resolve(unpack(e.data.raw));
-      };
-      worker.onerror = (e) => {
-        worker.terminate();
-        reject(new Error(e.message));
-      };
-      // The worker's own address is a blob: one; it needs the whole URL.
-      worker.postMessage(new URL(url, location.href).href);
-    });
+  // the download (total 0 while unknown). The pack is unpacked as it comes
+  // in, by the browser's own gzip, on this thread: a worker would first take
+  // longer to start than the whole pack takes to unpack.
+  async function fetchPack(url, onBytes = () => {}) {
+    const response = await fetch(url);
+    if (!response.ok)
+      throw new Error(url + ': ' + response.status);
+    const total = Number(response.headers.get('Content-Length')) || 0;
+    let got = 0;
+    const counted = response.body.pipeThrough(new TransformStream({
+      transform(chunk, controller) {
+        got += chunk.byteLength;
+        onBytes(got, total);
+        controller.enqueue(chunk);
+      },
+    }));
+    return unpack(await new Response(counted.pipeThrough(new DecompressionStream('gzip'))).arrayBuffer());
   }
 
   // The progress bar follows the packs the program needs before it starts,
