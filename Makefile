@@ -73,6 +73,7 @@ web: build
 	$(WEB_ENV) emcmake cmake -S . -B $(WEB_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DSHINDAN_WERROR=$(WERROR) \
 	  -DSHINDAN_ASSET_DIR=$(abspath $(BUILD))/game \
 	  -DSHINDAN_PICTURE_TOOL=$(abspath $(BUILD))/game/shindan-tool \
+	  -DSHINDAN_WEB_ICON_DIR=$(abspath $(BUILD))/icons/hicolor \
 	  -DSHINDAN_ASSET_DIR_EN=$(if $(wildcard $(BUILD)/game-en/title.bm),$(abspath $(BUILD))/game-en)
 	$(WEB_ENV) cmake --build $(WEB_BUILD) -j $(JOBS)
 

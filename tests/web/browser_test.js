@@ -304,6 +304,16 @@ const scenarios = [
       assert.deepEqual(japanese, { lang: 'ja', title: packs[0].title, up: '↑ 上', switches: ['English'] });
       // Each edition found every file it loads in its packs: no box.
       assert.deepEqual(seen.dialogs, []);
+      // Every file the page names is on the site: what its head links to,
+      // its scripts, and every edition's packs.
+      const named = await page.evaluate(() => [...document.querySelectorAll('link[href], script[src]')]
+        .map((e) => e.getAttribute('href') || e.getAttribute('src')));
+      const packFiles = packs.flatMap((p) => [...p.first, ...(p.later || [])].map((f) => f.file));
+      for (const file of new Set([...named, ...packFiles])) {
+        const status = await page.evaluate(async (f) => (await fetch(f, { cache: 'no-store' })).status, file);
+        assert.equal(status, 200, file);
+      }
+      assert.deepEqual(seen.missing, []);
     },
   },
 ];

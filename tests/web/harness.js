@@ -109,7 +109,12 @@ async function openGame(t, query = '&lang=ja', languages = null) {
     }, languages);
   }
   await page.setViewport({ width: 900, height: 760 });
-  const seen = { dialogs: [], errors: [] };
+  // missing: what the page asked for in vain, by path.
+  const seen = { dialogs: [], errors: [], missing: [] };
+  page.on('response', (r) => {
+    if (r.status() >= 400)
+      seen.missing.push(new URL(r.url()).pathname);
+  });
   page.on('dialog', async (d) => {
     seen.dialogs.push(d.message());
     await d.accept();
