@@ -13,6 +13,10 @@ WERROR ?= OFF
 # Any test without a time limit of its own gets this one.
 TEST_TIMEOUT ?= 600
 
+# The browser tests stay listed in $(BUILD) once a site and the test's node
+# modules are there, so that a later "make web" does not drop them.
+WEB_TEST_SITE ?= $(if $(wildcard $(WEB_BUILD)/site/index.html),$(if $(wildcard $(WEB_NODE)/node_modules),$(abspath $(WEB_BUILD))/site))
+
 .PHONY: deps build play test test-normal test-asan windows deb web web-play web-node clean
 
 deps:
