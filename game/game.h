@@ -30,6 +30,7 @@ void reset_scores();
 // ---- result file
 // "分析結果.txt" in Shift-JIS.
 extern const char result_file_name[];
+// Written when the analysis starts and again when it ends.
 void write_result_file();
 
 // ---- title scene

@@ -208,6 +208,10 @@ bool question_scene() {
   scenes.analysis_active = 1;
   stop_music();
   play_music("bgm03.mid");
+  // The scores are final now. The file is written here as well as when the
+  // analysis ends, with the same bytes, so that a player who leaves with Esc
+  // during the analysis or its wipe still keeps the test just seen.
+  write_result_file();
   return false;
 }
 

@@ -281,7 +281,7 @@ def play_whole_test(root, tool, work):
         answer_questions(screen, fixed, SHIFT_ANSWERS, SHIFT_QUESTIONS)
         result = os.path.join(home, ".local/share/shindan", RESULT_NAME)
         written = finish_analysis(screen, references["analysis"], "analysis built", os.path.join(work, "analysis.png"),
-                                  result, file_ends_wipe=False)
+                                  result)
         check_same_as_replay(written, references_folder, "the result file in the player's folder")
         if os.path.exists(os.path.join(game_dir, RESULT_NAME)):
             raise Failure("a result file appeared in the installed game folder")

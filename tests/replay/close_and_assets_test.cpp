@@ -14,7 +14,16 @@ struct stop_point {
   const char* name;
   std::function<void(game_run*)> reach;
   bool music_playing;
+  bool analysis_started = false;
 };
+
+// The result file as the normal set's scores make it.
+std::string file_of_normal_scores() {
+  std::string text;
+  for (int t = 0; t < trait_count; ++t)
+    text += std::string(trait_label_table[t]) + std::to_string(scoring.trait_scores[t][0]) + "\r";
+  return text;
+}
 
 void PrintTo(const stop_point& point, std::ostream* out) {
   *out << point.name;
@@ -43,8 +52,14 @@ TEST_P(escape_at, tears_down_in_order_and_runs_no_further_frame) {
   EXPECT_EQ(std::vector<std::string>(calls.begin() + static_cast<std::ptrdiff_t>(calls_before), calls.end()), expected);
   EXPECT_FALSE(headless::window_exists());
   EXPECT_TRUE(headless::cursor_shown());
-  // No analysis was finished, so no result file.
-  EXPECT_FALSE(std::filesystem::exists(result_name));
+  // The file is written as soon as the analysis starts: leaving before that
+  // leaves none, leaving after it keeps the test just played.
+  if (GetParam().analysis_started) {
+    const auto bytes = read_file(result_name);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), file_of_normal_scores());
+  } else {
+    EXPECT_FALSE(std::filesystem::exists(result_name));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(steps, escape_at,
@@ -62,7 +77,23 @@ INSTANTIATE_TEST_SUITE_P(steps, escape_at,
                                                         g->answer_question(1);
                                                         ASSERT_EQ(questions.collect_active, 1);
                                                       },
-                                                      true}),
+                                                      true},
+                                           stop_point{"analysis_build_up",
+                                                      [](game_run* g) {
+                                                        g->quick_start();
+                                                        g->answer_all(std::vector<int>(12, 1));
+                                                        ASSERT_TRUE(g->run_until([g] { return g->at_analysis(5); }));
+                                                      },
+                                                      true, true},
+                                           stop_point{"closing_wipe",
+                                                      [](game_run* g) {
+                                                        g->quick_start();
+                                                        g->answer_all(std::vector<int>(12, 2));
+                                                        g->to_finished_board();
+                                                        g->press(plat_key::space);
+                                                        ASSERT_TRUE(g->at_analysis(22));
+                                                      },
+                                                      false, true}),
                          [](const ::testing::TestParamInfo<stop_point>& info) { return std::string(info.param.name); });
 
 using missing_assets = game_run;

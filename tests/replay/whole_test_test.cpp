@@ -130,7 +130,8 @@ TEST_F(whole_test, a_normal_test_from_start_up_to_the_result_file) {
   }
   EXPECT_TRUE(shows(115, 430, slot_colour(20)));  // help line 0
   EXPECT_EQ(pixel(115, 455), 0);                  // line 1 only in a cycle's fourth test
-  EXPECT_FALSE(std::filesystem::exists(result_name));
+  // Already written as the analysis started, so that Esc cannot lose it.
+  EXPECT_EQ(file_text(), expected_file(expected));
 
   sounds_played();
   tunes_from = tune_count();
@@ -167,6 +168,29 @@ TEST_F(whole_test, scores_carry_over_and_each_file_holds_the_running_totals) {
   // Plus the top answers of those.
   const std::array<int, 8> second = {-5, 18, 1, -22, 8, -9, 36, 21};
   expect_scores(0, second);
+  EXPECT_EQ(file_text(), expected_file(second));
+}
+
+// A player who leaves with Esc on the analysis still finds the test just
+// seen in the file, not the one before it.
+TEST_F(whole_test, esc_on_the_analysis_or_its_wipe_keeps_the_test_just_seen) {
+  start(100);
+  quick_normal_test(std::vector<int>(12, 2));
+  const std::array<int, 8> first = {-18, -22, -17, 11, 44, 9, 42, 10};
+  EXPECT_EQ(file_text(), expected_file(first));
+
+  // The second test, the top answers of its draw, left in the closing wipe.
+  quick_start(plat_key::space);
+  answer_all(std::vector<int>(12, 0));
+  ASSERT_TRUE(run_until([&] { return scenes.analysis_active == 1; }));
+  const std::array<int, 8> second = {-5, 18, 1, -22, 8, -9, 36, 21};
+  EXPECT_EQ(file_text(), expected_file(second));
+  to_finished_board();
+  press(plat_key::space);
+  ASSERT_TRUE(at_analysis(22));
+  replay_escape(&session);
+  EXPECT_FALSE(frame());
+  EXPECT_TRUE(session.quit);
   EXPECT_EQ(file_text(), expected_file(second));
 }
 

@@ -458,22 +458,23 @@ def answer_questions(session, pictures, answers, fixed_order=None):
     return asked
 
 
-def finish_analysis(session, analysis, what, keep, result, ignore=None, file_ends_wipe=True):
+def finish_analysis(session, analysis, what, keep, result, ignore=None):
     """After the last answer: Space past the band and the scale, Space for
-    every trait at once, the built analysis compared with the replay's, Space
-    for the closing wipe (seen on the screen, or by the result file when
-    file_ends_wipe), and the result file's bytes."""
+    every trait at once, the built analysis compared with the replay's; the
+    result file, written as the analysis started, must be there already;
+    then Space for the closing wipe, seen on the screen. Answers the result
+    file's bytes."""
     time.sleep(3.5)
     session.tap("space")
     time.sleep(1.0)
     session.tap("space")
     session.expect_screen(analysis, what, 90, keep, ignore)
-    session.keep_tapping("space", lambda: (file_ends_wipe and os.path.exists(result)) or
-                         session.mismatch(analysis, ignore) > 0.02, "the closing wipe")
-    session.wait_for("the result file", lambda: os.path.exists(result), 30)
-    time.sleep(0.5)
+    if not os.path.exists(result):
+        raise Failure("no result file while the analysis is shown")
     with open(result, "rb") as f:
-        return f.read()
+        written = f.read()
+    session.keep_tapping("space", lambda: session.mismatch(analysis, ignore) > 0.02, "the closing wipe")
+    return written
 
 
 def check_same_as_replay(written, replay_folder, what):
