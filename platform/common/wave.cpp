@@ -193,4 +193,18 @@ plat_wave_stage read_wave_file(const char* file_name, wave_format* format, std::
   return stage;
 }
 
+plat_wave_stage read_sound_for_device(const char* file_name, bool device_open, const plat_sound* const* sound,
+                                      wave_format* format, std::vector<std::uint8_t>* bytes) {
+  const plat_wave_stage stage = read_wave_file(file_name, format, bytes);
+  if (stage != plat_wave_stage::ready)
+    return stage;
+  if (!device_open || sound == nullptr || bytes->empty() || bytes->size() > max_sound_bytes)
+    return plat_wave_stage::no_buffer;
+  return plat_wave_stage::ready;
+}
+
+bool tune_path_fits(const char* path) {
+  return path != nullptr && std::strlen(path) <= max_tune_path_bytes;
+}
+
 }  // namespace shindan

@@ -19,7 +19,7 @@ namespace shindan {
 struct plat_sound {
   int number = 0;
   std::string file;
-  headless::sound_format format;
+  wave_format format;
   std::vector<std::uint8_t> data;
   bool released = false;
 };
@@ -30,12 +30,6 @@ namespace {
 
 constexpr std::int32_t display_width = 640;
 constexpr std::int32_t display_height = 480;
-// The largest sound the device makes, as the Windows sound device's limit.
-constexpr std::uint32_t max_sound_bytes = 0x0FFFFFFF;
-// The longest tune path the Windows player takes: its 256-byte command holds
-// 33 bytes of words around the path. The recording player refuses the same
-// paths, so that every build plays the same tunes.
-constexpr std::size_t max_tune_path_bytes = 222;
 
 struct headless_state {
   std::uint32_t tick = 0;
@@ -239,17 +233,14 @@ plat_wave_stage plat_load_sound(const char* file_name, plat_sound** sound) {
   headless_state& s = state();
   wave_format format;
   std::vector<std::uint8_t> bytes;
-  const plat_wave_stage stage = read_wave_file(file_name, &format, &bytes);
+  const plat_wave_stage stage = read_sound_for_device(file_name, s.sound_open, sound, &format, &bytes);
   if (stage != plat_wave_stage::ready)
     return stage;
-  if (!s.sound_open || bytes.empty() || bytes.size() > max_sound_bytes || !sound)
-    return plat_wave_stage::no_buffer;
   s.sounds.push_back(std::make_unique<plat_sound>());
   plat_sound* made = s.sounds.back().get();
   made->number = static_cast<int>(s.sounds.size());
   made->file = file_name;
-  made->format = {format.format_tag,  format.channels,       format.samples_per_second, format.average_bytes_per_second,
-                  format.block_align, format.bits_per_sample};
+  made->format = format;
   *sound = made;
   if (s.fail_next_fill) {
     s.fail_next_fill = false;
@@ -280,7 +271,7 @@ void plat_release_sound(plat_sound* sound) {
 
 bool plat_open_tune(const char* path) {
   headless_state& s = state();
-  if (!path || std::strlen(path) > max_tune_path_bytes)
+  if (!tune_path_fits(path))
     return false;
   s.tune_calls.push_back(std::string("open ") + path);
   // A file that cannot be opened leaves no tune open: plays are silent.
@@ -411,7 +402,7 @@ int sound_number(const plat_sound* sound) {
   return 0;
 }
 
-sound_format sound_format_of(const plat_sound* sound) {
+wave_format sound_format_of(const plat_sound* sound) {
   for (const auto& s : state().sounds)
     if (s.get() == sound)
       return s->format;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/common/wave.h"
 #include "platform/platform.h"
 
 namespace shindan::headless {
@@ -67,15 +68,7 @@ const std::vector<sound_record>& sound_records();
 // A sound's number (0 for an unknown one), and the format and sample bytes it
 // was loaded with (kept after its release).
 int sound_number(const plat_sound* sound);
-struct sound_format {
-  std::uint16_t format_tag = 0;
-  std::uint16_t channels = 0;
-  std::uint32_t samples_per_second = 0;
-  std::uint32_t average_bytes_per_second = 0;
-  std::uint16_t block_align = 0;
-  std::uint16_t bits_per_sample = 0;
-};
-sound_format sound_format_of(const plat_sound* sound);
+wave_format sound_format_of(const plat_sound* sound);
 std::vector<std::uint8_t> sound_contents(const plat_sound* sound);
 
 // Every tune call, in order, one string per call: "open <path>", "play",

@@ -22,7 +22,6 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -30,6 +29,7 @@
 #include <vector>
 
 #include "platform/common/sjis.h"
+#include "platform/common/wave.h"
 #include "platform/sdl/sdl.h"
 
 namespace shindan {
@@ -251,11 +251,8 @@ bool take_tune_event(const SDL_Event& event) {
 }
 
 bool plat_open_tune(const char* path) {
-  // Every build refuses the same paths: the longest the Windows player
-  // takes, whose 256-byte command holds 33 bytes of its own and the path.
-  constexpr std::size_t longest_path = 222;
   std::string host;
-  if (path == nullptr || std::strlen(path) > longest_path || !sjis_path(path, &host))
+  if (!tune_path_fits(path) || !sjis_path(path, &host))
     return false;
   plat_close_tune();
   tune.open = true;

@@ -24,10 +24,6 @@ struct plat_sound {
 
 namespace {
 
-// The largest sound accepted: more than any effect needs, and small enough
-// that the conversion's sizes stay within SDL's int.
-constexpr std::size_t max_sound_bytes = 0x0FFFFFFF;
-
 struct audio_state {
   bool open = false;  // the mixer's device, opened once and kept to the end
   int frequency = 0;
@@ -145,10 +141,10 @@ void plat_close_sound() {
 plat_wave_stage plat_load_sound(const char* file_name, plat_sound** sound) {
   wave_format format;
   std::vector<std::uint8_t> data;
-  const plat_wave_stage stage = read_wave_file(file_name, &format, &data);
+  const plat_wave_stage stage = read_sound_for_device(file_name, audio.open, sound, &format, &data);
   if (stage != plat_wave_stage::ready)
     return stage;
-  if (sound == nullptr || !audio.open || data.empty() || data.size() > max_sound_bytes || !playable_format(format))
+  if (!playable_format(format))
     return plat_wave_stage::no_buffer;
   auto made = std::make_unique<plat_sound>();
   made->channel = audio.next_channel++;

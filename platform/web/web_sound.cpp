@@ -24,12 +24,6 @@ struct plat_sound {
 
 namespace {
 
-// The largest sound the device makes, as the Windows sound device's limit.
-constexpr std::size_t max_sound_bytes = 0x0FFFFFFF;
-// The longest tune path the Windows player takes, so that every build plays
-// the same tunes.
-constexpr std::size_t max_tune_path_bytes = 222;
-
 bool sound_open = false;
 std::vector<std::unique_ptr<plat_sound>> sounds;
 
@@ -74,11 +68,9 @@ void plat_close_sound() {
 plat_wave_stage plat_load_sound(const char* file_name, plat_sound** sound) {
   wave_format format;
   std::vector<std::uint8_t> bytes;
-  const plat_wave_stage stage = read_wave_file(file_name, &format, &bytes);
+  const plat_wave_stage stage = read_sound_for_device(file_name, sound_open, sound, &format, &bytes);
   if (stage != plat_wave_stage::ready)
     return stage;
-  if (!sound_open || !sound || bytes.empty() || bytes.size() > max_sound_bytes)
-    return plat_wave_stage::no_buffer;
   const std::string name = sjis_to_utf8(file_name, std::strlen(file_name));
   const int id = web_make_sound(name.c_str(), bytes.data(), bytes.size(), format.channels,
                                 static_cast<int>(format.samples_per_second), format.bits_per_sample);
@@ -104,7 +96,7 @@ void plat_release_sound(plat_sound* sound) {
 }
 
 bool plat_open_tune(const char* path) {
-  if (!path || std::strlen(path) > max_tune_path_bytes)
+  if (!tune_path_fits(path))
     return false;
   std::string name;
   // A name that is no Shift-JIS opens nothing: the tune stays silent.

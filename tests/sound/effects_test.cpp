@@ -49,7 +49,7 @@ TEST_F(SoundEffects, PlainPcmFileMakesASoundOfItsSamples) {
   ASSERT_NE(sound, nullptr);
   EXPECT_EQ(headless::sound_contents(sound), data);
   EXPECT_TRUE(headless::message_boxes().empty());
-  const headless::sound_format f = headless::sound_format_of(sound);
+  const wave_format f = headless::sound_format_of(sound);
   EXPECT_EQ((std::vector<std::uint32_t>{f.format_tag, f.channels, f.samples_per_second, f.average_bytes_per_second,
                                         f.block_align, f.bits_per_sample}),
             (std::vector<std::uint32_t>{1, 2, 22050, 88200, 4, 16}));

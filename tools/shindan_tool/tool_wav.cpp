@@ -20,7 +20,7 @@ int tool_wav(int argc, char** argv) {
   plat_open_sound();
   plat_sound* sound = nullptr;
   const bool loaded = load_sound(&sound, argv[0]);
-  const headless::sound_format format = headless::sound_format_of(sound);
+  const wave_format format = headless::sound_format_of(sound);
   const auto bytes = static_cast<unsigned>(headless::sound_contents(sound).size());
   if (sound != nullptr)
     plat_release_sound(sound);
