@@ -23,7 +23,7 @@ std::vector<key_latch> run_polls(const std::vector<bool>& downs, key_latch start
   return seen;
 }
 
-TEST(KeyLatch, OnePressPerHoldWhateverThePolls) {
+TEST(key_latch, one_press_per_hold_whatever_the_polls) {
   const struct {
     const char* what;
     std::vector<bool> downs;
@@ -44,7 +44,7 @@ TEST(KeyLatch, OnePressPerHoldWhateverThePolls) {
     EXPECT_EQ(run_polls(c.downs, c.start), c.seen) << c.what;
 }
 
-TEST(KeyLatch, EachLatchAdvancesOnlyWhenItsOwnerPolls) {
+TEST(key_latch, each_latch_advances_only_when_its_owner_polls) {
   headless::reset();
   key_latch polled = key_up;
   key_latch idle = key_up;

@@ -30,7 +30,7 @@ std::string utf8(const std::string& sjis) {
 const std::vector<std::string> teardown = {"show_cursor 1", "close_display", "close_sound",
                                            "stop_tune",     "close_tune",    "close_window"};
 
-class Shell : public ::testing::Test {
+class program_shell : public ::testing::Test {
  protected:
   void SetUp() override {
     headless::reset();
@@ -59,7 +59,7 @@ class Shell : public ::testing::Test {
   }
 };
 
-TEST_F(Shell, StartsWithTheCursorHiddenAndTheClockTaken) {
+TEST_F(program_shell, starts_with_the_cursor_hidden_and_the_clock_taken) {
   headless::set_tick(5000);
   ASSERT_EQ(start_program(), start_result::quit);
   EXPECT_EQ(calls_since(0), (std::vector<std::string>{"open_window", "open_display", "open_sound", "show_cursor 0"}));
@@ -69,7 +69,7 @@ TEST_F(Shell, StartsWithTheCursorHiddenAndTheClockTaken) {
   EXPECT_NE(display.back_buffer, nullptr);
 }
 
-TEST_F(Shell, FailedSetUpShowsItsBoxesAndStopsBeforeTheLoop) {
+TEST_F(program_shell, failed_set_up_shows_its_boxes_and_stops_before_the_loop) {
   headless::fail_display_at(plat_display_stage::no_display_mode);
   EXPECT_EQ(run_program(), start_result::display_failed);
   auto boxes = headless::message_boxes();
@@ -101,7 +101,7 @@ TEST_F(Shell, FailedSetUpShowsItsBoxesAndStopsBeforeTheLoop) {
   EXPECT_TRUE(headless::shell_calls().empty());
 }
 
-TEST_F(Shell, FrameTimeIsTheTickDifferenceEvenAcrossTheWrap) {
+TEST_F(program_shell, frame_time_is_the_tick_difference_even_across_the_wrap) {
   headless::set_tick(1000);
   ASSERT_EQ(start_program(), start_result::quit);
   EXPECT_EQ(turns_until_frame(), 0);
@@ -124,7 +124,7 @@ TEST_F(Shell, FrameTimeIsTheTickDifferenceEvenAcrossTheWrap) {
   EXPECT_EQ(shell.last_tick, 0x10u);
 }
 
-TEST_F(Shell, CloseTearsDownInOrderWithoutAnotherFrame) {
+TEST_F(program_shell, close_tears_down_in_order_without_another_frame) {
   ASSERT_EQ(start_program(), start_result::quit);
   turns_until_frame();
   play_music("bgm01.mid");
@@ -149,7 +149,7 @@ TEST_F(Shell, CloseTearsDownInOrderWithoutAnotherFrame) {
   EXPECT_EQ(calls_since(before), teardown);
 }
 
-TEST_F(Shell, EndedTuneIsRestartedBetweenFrames) {
+TEST_F(program_shell, ended_tune_is_restarted_between_frames) {
   ASSERT_EQ(start_program(), start_result::quit);
   turns_until_frame();
   // The tune has to exist to play; it lies beside the program file.
@@ -168,7 +168,7 @@ TEST_F(Shell, EndedTuneIsRestartedBetweenFrames) {
   EXPECT_TRUE(headless::tune_playing());
 }
 
-TEST_F(Shell, ErrorBoxShowsOverTheDisplayWithItsCaption) {
+TEST_F(program_shell, error_box_shows_over_the_display_with_its_caption) {
   EXPECT_FALSE(report_error("x"));  // no display yet: nothing to flip
   ASSERT_EQ(start_program(), start_result::quit);
   const std::size_t before = headless::shell_calls().size();

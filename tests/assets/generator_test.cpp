@@ -25,7 +25,7 @@ int run_generator(const fs::path& out, const std::string& texts, const std::stri
   return std::system(command.c_str());
 }
 
-TEST(AssetGenerator, GivesTheSameBytesOnEveryRunAsInTheGameFolder) {
+TEST(asset_generator, gives_the_same_bytes_on_every_run_as_in_the_game_folder) {
   const fs::path a = temp_path("generator_a"), b = temp_path("generator_b");
   ASSERT_EQ(run_generator(a, SHINDAN_TEST_TEXTS, SHINDAN_TEST_QUESTIONS), 0);
   ASSERT_EQ(run_generator(b, SHINDAN_TEST_TEXTS, SHINDAN_TEST_QUESTIONS), 0);
@@ -41,7 +41,7 @@ TEST(AssetGenerator, GivesTheSameBytesOnEveryRunAsInTheGameFolder) {
   EXPECT_EQ(files, 93) << "82 pictures, 8 sounds, 3 tunes";
 }
 
-TEST(AssetGenerator, RefusesBrokenTextsAndWritesNothing) {
+TEST(asset_generator, refuses_broken_texts_and_writes_nothing) {
   std::ifstream in(SHINDAN_TEST_QUESTIONS, std::ios::binary);
   const std::string good((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ASSERT_NE(good.find("[q060]"), std::string::npos);

@@ -31,7 +31,7 @@ struct cells {
   int first = 0;        // cells before this one are never drawn
 };
 
-TEST(GeneratedPack, EveryPictureLoadsAtItsSizeWithSomethingInEachCell) {
+TEST(generated_pack, every_picture_loads_at_its_size_with_something_in_each_cell) {
   const std::map<std::string, cells> sheets = {
       {"title.bm", {480, 60, 1}},
       {"create.bm", {640, 32, 2}},
@@ -91,7 +91,7 @@ TEST(GeneratedPack, EveryPictureLoadsAtItsSizeWithSomethingInEachCell) {
   close_display_and_window();
 }
 
-TEST(GeneratedPack, EverySoundIsPcmAndLoads) {
+TEST(generated_pack, every_sound_is_pcm_and_loads) {
   headless::reset();
   audio = audio_record{};
   ASSERT_TRUE(init_sound());
@@ -117,7 +117,7 @@ std::uint32_t read_number(const bytes& b, std::size_t* at) {
   return v;
 }
 
-TEST(GeneratedPack, EveryTuneIsFormatOneWithAllTracksEndingTogether) {
+TEST(generated_pack, every_tune_is_format_one_with_all_tracks_ending_together) {
   for (const char* name : {"bgm01.mid", "bgm02.mid", "bgm03.mid"}) {
     const bytes b = read_file(game_file(name));
     ASSERT_GE(b.size(), 14u) << name;

@@ -67,7 +67,7 @@ std::vector<std::string> openings(const std::string& first_line) {
   return {"phrase " + phrase, "start " + head};
 }
 
-TEST(QuestionTexts, AnswersFitTheBandAtFullSizeAndNoTwoQuestionsOpenAlike) {
+TEST(question_texts, answers_fit_the_band_at_full_size_and_no_two_questions_open_alike) {
   const std::vector<question_block> blocks = read_questions(SHINDAN_TEST_QUESTIONS);
   ASSERT_EQ(blocks.size(), 60u);
   std::map<std::string, std::string> seen;  // opening -> the question that has it

@@ -182,7 +182,7 @@ std::vector<format_case> format_cases() {
   return cases;
 }
 
-TEST(BmpFormats, EachFormatDecodesToItsPixelsInBothLayouts) {
+TEST(bmp_formats, each_format_decodes_to_its_pixels_in_both_layouts) {
   for (const format_case& c : format_cases()) {
     SCOPED_TRACE(c.name);
     const bytes file = make_bmp(c.file);
@@ -196,7 +196,7 @@ TEST(BmpFormats, EachFormatDecodesToItsPixelsInBothLayouts) {
   expect_refused(make_bmp({.header_size = 12, .bit_count = 16, .pixels = {0, 0, 0, 0}}));  // not a core depth
 }
 
-TEST(BmpFormats, WidePicturesKeepTheirLeftColumnsAndFullHeight) {
+TEST(bmp_formats, wide_pictures_keep_their_left_columns_and_full_height) {
   bytes row(700, 0);
   row[639] = 1;
   row[640] = 2;

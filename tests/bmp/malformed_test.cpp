@@ -24,7 +24,7 @@ bmp_fields small_palette_file() {
   return f;
 }
 
-TEST(BmpRefused, BrokenHeaders) {
+TEST(bmp_refused, broken_headers) {
   const struct {
     const char* name;
     std::function<void(bmp_fields*)> change;
@@ -59,7 +59,7 @@ TEST(BmpRefused, BrokenHeaders) {
   }
 }
 
-TEST(BmpRefused, NotABitmapOrCutShort) {
+TEST(bmp_refused, not_a_bitmap_or_cut_short) {
   const bytes good = make_bmp(small_palette_file());
   expect_refused({});
   expect_refused({'B', 'M'});
@@ -81,7 +81,7 @@ TEST(BmpRefused, NotABitmapOrCutShort) {
   expect_refused(bytes(masked.begin(), masked.begin() + 14 + 40 + 8));
 }
 
-TEST(BmpRefused, TruncatedPixelsExceptTheLastRowsPadding) {
+TEST(bmp_refused, truncated_pixels_except_the_last_rows_padding) {
   // 3 pixels of 8 bits: the last stored row is 3 bytes of data and 1 of padding.
   const bytes good = make_bmp(small_palette_file());
   bytes no_padding(good.begin(), good.end() - 1);
@@ -99,7 +99,7 @@ TEST(BmpRefused, TruncatedPixelsExceptTheLastRowsPadding) {
   expect_refused(make_bmp(f));
 }
 
-TEST(BmpAccepted, FieldsGdiDoesNotCheck) {
+TEST(bmp_accepted, fields_gdi_does_not_check) {
   bytes file = make_bmp(small_palette_file());
   put32(&file, 2, 0xDEADBEEF);   // file size
   put32(&file, 34, 0x7FFFFFFF);  // image size
@@ -116,7 +116,7 @@ TEST(BmpAccepted, FieldsGdiDoesNotCheck) {
   EXPECT_EQ(decode_ok(make_bmp(f)).pixels, (std::vector<std::uint16_t>{0, 0xFFFF, 0, 0xFFFF, 0, 0xFFFF}));
 }
 
-TEST(BmpFile, ReadsFromDiskAndRefusesWhatCannotBeAPicture) {
+TEST(bmp_file, reads_from_disk_and_refuses_what_cannot_be_a_picture) {
   const bytes good = make_bmp(small_palette_file());
   const std::string path = testing_files::write_temp("picture.bm", good);
 

@@ -85,7 +85,7 @@ const rle_case rle_cases[] = {
     {"top-down rle4", rle4, 2, -1, {2, 0x11, 0, 1}, {}},
 };
 
-TEST(BmpRle, EachStreamGivesItsPixelsOrIsRefused) {
+TEST(bmp_rle, each_stream_gives_its_pixels_or_is_refused) {
   for (const rle_case& c : rle_cases) {
     SCOPED_TRACE(c.what);
     if (c.want.empty())
@@ -95,13 +95,13 @@ TEST(BmpRle, EachStreamGivesItsPixelsOrIsRefused) {
   }
 }
 
-TEST(BmpRle, WidePicturesAreCutAtTheSurfaceWidth) {
+TEST(bmp_rle, wide_pictures_are_cut_at_the_surface_width) {
   const px pixels = decode_rle(rle8, 700, 1, {255, 1, 255, 2, 255, 3, 0, 1});
   ASSERT_EQ(pixels.size(), 640u);
   EXPECT_EQ((px{pixels[254], pixels[255], pixels[509], pixels[510], pixels[639]}), (px{R, G, G, W, W}));
 }
 
-TEST(BmpRle, CompressionMustSuitTheBitmap) {
+TEST(bmp_rle, compression_must_suit_the_bitmap) {
   bmp_fields wrong_depth = rle_file(rle8, 2, 1, {2, 1, 0, 1});
   wrong_depth.bit_count = 4;
   expect_refused(make_bmp(wrong_depth));

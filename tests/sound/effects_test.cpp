@@ -18,7 +18,7 @@ namespace {
 using headless::sound_action;
 using namespace testing_files;
 
-class SoundEffects : public ::testing::Test {
+class sound_effects : public ::testing::Test {
  protected:
   void SetUp() override {
     headless::reset();
@@ -42,7 +42,7 @@ bytes samples(std::size_t count) {
 
 const bytes pcm_format = format_body(1, 2, 22050, 16);
 
-TEST_F(SoundEffects, PlainPcmFileMakesASoundOfItsSamples) {
+TEST_F(sound_effects, plain_pcm_file_makes_a_sound_of_its_samples) {
   const bytes data = samples(400);
   ASSERT_TRUE(load("plain.wav", wave({chunk("fmt ", pcm_format), chunk("data", data)})));
   plat_sound* sound = audio.sounds[0];
@@ -55,7 +55,7 @@ TEST_F(SoundEffects, PlainPcmFileMakesASoundOfItsSamples) {
             (std::vector<std::uint32_t>{1, 2, 22050, 88200, 4, 16}));
 }
 
-TEST_F(SoundEffects, ChunksBeforeTheFormatAndOddSizedChunksAreSteppedOver) {
+TEST_F(sound_effects, chunks_before_the_format_and_odd_sized_chunks_are_stepped_over) {
   // An odd-sized chunk is followed by a pad byte; 8-bit mono data may be odd,
   // and the last chunk may lack its pad byte.
   const bytes data = samples(5);
@@ -67,7 +67,7 @@ TEST_F(SoundEffects, ChunksBeforeTheFormatAndOddSizedChunksAreSteppedOver) {
   EXPECT_EQ(headless::sound_format_of(audio.sounds[0]).bits_per_sample, 8);
 }
 
-TEST_F(SoundEffects, MissingFileGivesAnOwnerlessBoxWithTheSystemCaption) {
+TEST_F(sound_effects, missing_file_gives_an_ownerless_box_with_the_system_caption) {
   EXPECT_FALSE(load_sound(&audio.sounds[0], temp_path("nothing-here.wav").c_str()));
   EXPECT_EQ(audio.sounds[0], nullptr);
   ASSERT_EQ(headless::message_boxes().size(), 1u);
@@ -85,7 +85,7 @@ TEST_F(SoundEffects, MissingFileGivesAnOwnerlessBoxWithTheSystemCaption) {
 
 // Each broken file is refused with the message of the step that failed, in
 // an error box over the display, and leaves the slot empty.
-TEST_F(SoundEffects, EachBrokenFileIsRefusedWithItsOwnMessage) {
+TEST_F(sound_effects, each_broken_file_is_refused_with_its_own_message) {
   const bytes fmt = chunk("fmt ", pcm_format);
   const bytes data = chunk("data", samples(32));
   bytes cut_format = pcm_format;
@@ -141,7 +141,7 @@ TEST_F(SoundEffects, EachBrokenFileIsRefusedWithItsOwnMessage) {
   }
 }
 
-TEST_F(SoundEffects, HugeClaimedDataSizeIsRefusedWithoutReservingIt) {
+TEST_F(sound_effects, huge_claimed_data_size_is_refused_without_reserving_it) {
   test::largest_allocation = 0;
   EXPECT_FALSE(load("huge.wav", wave({chunk("fmt ", pcm_format), chunk_claiming("data", 0xFFFFFFF0u, samples(8))})));
   EXPECT_LT(test::largest_allocation, 1u << 20);
@@ -149,14 +149,14 @@ TEST_F(SoundEffects, HugeClaimedDataSizeIsRefusedWithoutReservingIt) {
   EXPECT_EQ(audio.sounds[0], nullptr);
 }
 
-TEST_F(SoundEffects, NoDeviceMeansNoSoundAndItsMessage) {
+TEST_F(sound_effects, no_device_means_no_sound_and_its_message) {
   release_sound();
   EXPECT_FALSE(load("nodevice.wav", wave({chunk("fmt ", pcm_format), chunk("data", samples(16))})));
   EXPECT_EQ(test::utf8(headless::message_boxes().back().text), test::buffer_failed);
   EXPECT_EQ(audio.sounds[0], nullptr);
 }
 
-TEST_F(SoundEffects, SoundThatCannotBeFilledStaysSilentWithoutABox) {
+TEST_F(sound_effects, sound_that_cannot_be_filled_stays_silent_without_a_box) {
   headless::fail_next_sound_fill();
   EXPECT_FALSE(load("unfilled.wav", wave({chunk("fmt ", pcm_format), chunk("data", samples(16))})));
   // It keeps its slot, so that the teardown releases it.
@@ -168,7 +168,7 @@ TEST_F(SoundEffects, SoundThatCannotBeFilledStaysSilentWithoutABox) {
   EXPECT_EQ(headless::sound_records().back().sound, number);
 }
 
-TEST_F(SoundEffects, ReleaseFreesEveryFilledSlotOnceAndThenTheDevice) {
+TEST_F(sound_effects, release_frees_every_filled_slot_once_and_then_the_device) {
   const bytes file = wave({chunk("fmt ", pcm_format), chunk("data", samples(16))});
   ASSERT_TRUE(load_sound(&audio.sounds[0], write_temp("a.wav", file).c_str()));
   ASSERT_TRUE(load_sound(&audio.sounds[7], write_temp("b.wav", file).c_str()));
@@ -193,7 +193,7 @@ TEST_F(SoundEffects, ReleaseFreesEveryFilledSlotOnceAndThenTheDevice) {
   EXPECT_EQ(headless::shell_calls().size(), before + 1);
 }
 
-TEST_F(SoundEffects, DeviceSetUpFailuresShowTheirErrorBoxes) {
+TEST_F(sound_effects, device_set_up_failures_show_their_error_boxes) {
   struct set_up_case {
     plat_sound_stage stage;
     const char* message;

@@ -17,7 +17,7 @@ using namespace testing_files;
 
 using calls = std::vector<std::string>;
 
-class Music : public ::testing::Test {
+class background_music : public ::testing::Test {
  protected:
   void SetUp() override {
     headless::reset();
@@ -53,7 +53,7 @@ class Music : public ::testing::Test {
   std::size_t seen_ = 0;
 };
 
-TEST_F(Music, PlayOpensTheTuneBesideTheProgramAndLoopsItOnEveryEnd) {
+TEST_F(background_music, play_opens_the_tune_beside_the_program_and_loops_it_on_every_end) {
   EXPECT_EQ(program_directory(), dir_);
   play_music("bgm01.mid");
   EXPECT_EQ(sent(), (calls{"open " + dir_ + "bgm01.mid", "play"}));
@@ -69,7 +69,7 @@ TEST_F(Music, PlayOpensTheTuneBesideTheProgramAndLoopsItOnEveryEnd) {
   EXPECT_TRUE(headless::tune_playing());
 }
 
-TEST_F(Music, StopAndReplaceCloseThePlayingTune) {
+TEST_F(background_music, stop_and_replace_close_the_playing_tune) {
   stop_music();  // nothing plays: no call at all
   EXPECT_TRUE(sent().empty());
 
@@ -87,7 +87,7 @@ TEST_F(Music, StopAndReplaceCloseThePlayingTune) {
   EXPECT_TRUE(sent().empty());
 }
 
-TEST_F(Music, OnlyTheEndOfTheTuneStillPlayingRestartsIt) {
+TEST_F(background_music, only_the_end_of_the_tune_still_playing_restarts_it) {
   play_music("bgm01.mid");
   sent();
   // An end reported while the tune plays again asks, but leaves it alone.
@@ -103,7 +103,7 @@ TEST_F(Music, OnlyTheEndOfTheTuneStillPlayingRestartsIt) {
   EXPECT_FALSE(headless::tune_playing());
 }
 
-TEST_F(Music, MissingTuneIsOpenedAndPlaysSilently) {
+TEST_F(background_music, missing_tune_is_opened_and_plays_silently) {
   play_music("bgm03.mid");  // not in the folder
   EXPECT_EQ(sent(), (calls{"open " + dir_ + "bgm03.mid", "play"}));
   EXPECT_EQ(music.music_playing, 1);
@@ -113,7 +113,7 @@ TEST_F(Music, MissingTuneIsOpenedAndPlaysSilently) {
   EXPECT_EQ(sent(), (calls{"stop", "close"}));
 }
 
-TEST_F(Music, ProgramDirectoryKeepsItsSeparatorAndNeverWalksOffTheBuffer) {
+TEST_F(background_music, program_directory_keeps_its_separator_and_never_walks_off_the_buffer) {
   headless::set_program_file_name("shindan");
   EXPECT_STREQ(program_directory(), "");
   headless::set_program_file_name("/shindan");
@@ -126,7 +126,7 @@ TEST_F(Music, ProgramDirectoryKeepsItsSeparatorAndNeverWalksOffTheBuffer) {
   EXPECT_STREQ(program_directory(), "/a/");
 }
 
-TEST_F(Music, PathTooLongForThePlayerStopsTheOldTuneAndPlaysNothing) {
+TEST_F(background_music, path_too_long_for_the_player_stops_the_old_tune_and_plays_nothing) {
   // The player takes paths of up to 222 bytes.
   const std::string name = "bgm01.mid";
   // Built in place: GCC 12 warns falsely about "/" + std::string(...) at -O3.

@@ -62,7 +62,7 @@ void expect_same_pixels(const bytes& original, const bytes& slim) {
   }
 }
 
-TEST(SlimBmp, FewColoursBecomeAPaletteAndRunsBecomeRle) {
+TEST(slim_bmp, few_colours_become_a_palette_and_runs_become_rle) {
   // Colours that differ only in bits a 16-bit screen drops share one entry,
   // and a near black stays the transparent black it becomes on the screen.
   const std::uint32_t shades[] = {0x000000, 0x040204, 0xFF8040, 0xFB8347, 0x12E0A0};
@@ -94,7 +94,7 @@ TEST(SlimBmp, FewColoursBecomeAPaletteAndRunsBecomeRle) {
   EXPECT_EQ(decoded(slim_runs, pixel_layout::rgb565).width, 640u);
 }
 
-TEST(SlimBmp, ManyColoursKeepSixteenBits) {
+TEST(slim_bmp, many_colours_keep_sixteen_bits) {
   // 300 colours that stay apart on a 5-6-5 screen: too many for a palette.
   const bytes many = picture_24(60, 20, [](int x, int y) {
     const int i = (y * 60 + x) % 300;
@@ -107,7 +107,7 @@ TEST(SlimBmp, ManyColoursKeepSixteenBits) {
   expect_same_pixels(many, slim);
 }
 
-TEST(SlimBmp, KeepsFilesItCannotImprove) {
+TEST(slim_bmp, keeps_files_it_cannot_improve) {
   // A picture the game refuses stays exactly as it is, to be refused the same.
   bytes cut = picture_24(64, 16, [](int, int) { return 0x808080u; });
   cut.resize(cut.size() / 2);

@@ -18,7 +18,7 @@ std::string built(tune_command command, const char* path = nullptr) {
   return buffer;
 }
 
-TEST(TuneCommands, FixedCommandsAreExactAndIgnoreThePath) {
+TEST(tune_commands, fixed_commands_are_exact_and_ignore_the_path) {
   EXPECT_EQ(built(tune_command::seek_to_start), "seek midi to start");
   EXPECT_EQ(built(tune_command::play_notify), "play midi notify");
   EXPECT_EQ(built(tune_command::stop), "stop midi");
@@ -26,7 +26,7 @@ TEST(TuneCommands, FixedCommandsAreExactAndIgnoreThePath) {
   EXPECT_EQ(built(tune_command::status_mode, "C:\\x\\"), "status midi mode");
 }
 
-TEST(TuneCommands, OpenQuotesThePathWithItsSpacesAndShiftJisBytes) {
+TEST(tune_commands, open_quotes_the_path_with_its_spaces_and_shift_jis_bytes) {
   EXPECT_EQ(built(tune_command::open, "C:\\Program Files\\shindan\\bgm01.mid"),
             "open \"C:\\Program Files\\shindan\\bgm01.mid\" type sequencer alias midi");
   // 表 is 0x95 0x5C: its second byte is a backslash, which must neither be
@@ -36,7 +36,7 @@ TEST(TuneCommands, OpenQuotesThePathWithItsSpacesAndShiftJisBytes) {
   EXPECT_EQ(built(tune_command::open, nullptr), "(refused)");
 }
 
-TEST(TuneCommands, OpenFitsTheBufferOrIsRefusedWhole) {
+TEST(tune_commands, open_fits_the_buffer_or_is_refused_whole) {
   // 33 bytes of the command are its own; with the terminator a path of 222
   // bytes is the longest that fits the 256-byte buffer.
   const std::string longest(222, 'a');
