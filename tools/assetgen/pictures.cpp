@@ -398,38 +398,61 @@ void draw_japanese_question(canvas& c, const question_text& q) {
   }
 }
 
-// Latin text runs longer: each Q line is a paragraph, wrapped at its spaces,
-// at the largest size whose lines all fit the panel. Paragraphs are parted
-// by a little extra space.
-void draw_latin_question(canvas& c, const question_text& q) {
-  int size = 21;
+// A question's paragraphs wrapped at one size, and whether they fit the panel.
+struct latin_layout {
   std::vector<std::string> lines;
   std::vector<bool> starts;  // a line that begins a paragraph after the first
   int pitch = 0;
   int gap = 0;
-  for (;; --size) {
-    lines.clear();
-    starts.clear();
-    bool too_wide = false;
-    for (std::size_t p = 0; p < q.lines.size(); ++p) {
-      const std::vector<std::string> wrapped = wrap_words(type.body, size, q.lines[p], question_width);
-      for (std::size_t i = 0; i < wrapped.size(); ++i) {
-        too_wide = too_wide || text_width(type.body, size, wrapped[i]) > question_width;
-        lines.push_back(wrapped[i]);
-        starts.push_back(p > 0 && i == 0);
-      }
-    }
-    pitch = size * 5 / 4 + 1;
-    gap = size / 3;
-    const int block = pitch * static_cast<int>(lines.size()) + gap * static_cast<int>(q.lines.size() - 1);
-    if (!too_wide && block <= question_height) {
-      break;
-    }
-    if (size == question_smallest) {
-      note_trouble(q.id + ": the question is too long for its panel");
-      break;
+  bool fits = false;
+  float awkward = 0;  // breaks that part words belonging together
+};
+
+latin_layout lay_out_latin(const question_text& q, int size) {
+  latin_layout l;
+  bool too_wide = false;
+  for (std::size_t p = 0; p < q.lines.size(); ++p) {
+    float awkward = 0;
+    const std::vector<std::string> wrapped = wrap_words(type.body, size, q.lines[p], question_width, &awkward);
+    l.awkward += awkward;
+    for (std::size_t i = 0; i < wrapped.size(); ++i) {
+      too_wide = too_wide || text_width(type.body, size, wrapped[i]) > question_width;
+      l.lines.push_back(wrapped[i]);
+      l.starts.push_back(p > 0 && i == 0);
     }
   }
+  l.pitch = size * 5 / 4 + 1;
+  l.gap = size / 3;
+  const int block = l.pitch * static_cast<int>(l.lines.size()) + l.gap * static_cast<int>(q.lines.size() - 1);
+  l.fits = !too_wide && block <= question_height;
+  return l;
+}
+
+// Latin text runs longer: each Q line is a paragraph, wrapped at its spaces,
+// at the largest size whose lines all fit the panel, or one size smaller
+// where that lets its lines break between phrases. Paragraphs are
+// parted by a little extra space.
+void draw_latin_question(canvas& c, const question_text& q) {
+  int size = 21;
+  latin_layout layout = lay_out_latin(q, size);
+  while (!layout.fits && size > question_smallest) {
+    layout = lay_out_latin(q, --size);
+  }
+  if (!layout.fits) {
+    note_trouble(q.id + ": the question is too long for its panel");
+  }
+  const int floor = std::max(question_smallest, size - 1);
+  for (int smaller = size - 1; layout.awkward > 0 && smaller >= floor; --smaller) {
+    latin_layout other = lay_out_latin(q, smaller);
+    if (other.fits && other.awkward < layout.awkward) {
+      layout = other;
+      size = smaller;
+    }
+  }
+  const std::vector<std::string>& lines = layout.lines;
+  const std::vector<bool>& starts = layout.starts;
+  const int pitch = layout.pitch;
+  const int gap = layout.gap;
   const int block = pitch * static_cast<int>(lines.size()) + gap * static_cast<int>(q.lines.size() - 1);
   int y = (196 - block) / 2;
   for (std::size_t i = 0; i < lines.size(); ++i) {
