@@ -669,7 +669,7 @@ canvas gage_picture() {
 // the same weight standing on the digits' middle, in the scale's colours.
 canvas figure_picture() {
   canvas c = make_canvas(120, 16);
-  constexpr int digit_top = 1;
+  constexpr int digit_top = 0;  // as high as the cell allows, level with the names and bars
   int middle = 8;
   for (int d = 0; d < 10; ++d) {
     const std::string digit(1, static_cast<char>('0' + d));
