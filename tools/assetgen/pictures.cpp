@@ -571,13 +571,13 @@ canvas result_picture(const std::vector<std::string>& labels, const std::string&
     for (int k = 0; k < 8; ++k) {
       const int top = 28 * (1 + 8 * set + k);
       if (set == 0) {
-        diamond(c, marker_centre + 0.5f, top + 13.5f, 3.5f, rgb{110, 160, 235}, true);
+        diamond(c, marker_centre + 0.5f, top + 12.5f, 3.5f, rgb{110, 160, 235}, true);
         text_line(c, name_left - 1, top, name_right - name_left, 26, labels[k],
                   glowing(sized(18, 19), rgb{214, 230, 248}, glow_blue, 0.3f, 2), align::left);
         fading_line(c, marker_centre - 4, name_right, top + 25, rgb{54, 80, 130}, true);
       } else {
-        fill_rect(c, marker_centre - 7, top + 6, 15, 15, rgb{150, 28, 40});
-        text_line(c, marker_centre - 7, top + 6, 15, 15, mark, plain(sized(13, 14), rgb{250, 228, 220}), align::centre);
+        fill_rect(c, marker_centre - 7, top + 5, 15, 15, rgb{150, 28, 40});
+        text_line(c, marker_centre - 7, top + 5, 15, 15, mark, plain(sized(13, 14), rgb{250, 228, 220}), align::centre);
         text_line(c, name_left + 3, top, name_right - name_left - 3, 26, labels[k],
                   glowing(sized(18, 19), warm_ink, glow_red, 0.45f, 2), align::left);
         fading_line(c, marker_centre - 7, name_right, top + 25, rgb{130, 40, 52}, true);
