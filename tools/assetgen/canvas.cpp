@@ -404,13 +404,14 @@ std::vector<std::string> wrap_words(face f, int size, const std::string& utf8, i
     std::string line;
     for (std::size_t j = i + 1; j <= n; ++j) {
       line = j == i + 1 ? words[i] : line + " " + words[j - 1];
-      text[i][j] = line;
       const int w = text_width(f, size, line);
-      if (w <= max_width || j == i + 1) {
-        const float off = static_cast<float>(w - high) / static_cast<float>(size);
-        fits[i][j] = true;
-        line_cost[i][j] = std::abs(off) + (j < n ? break_cost(words[j - 1], words[j]) : 0.0f);
+      if (w > max_width && j > i + 1) {
+        break;  // longer lines from word i only grow wider
       }
+      text[i][j] = line;
+      const float off = static_cast<float>(w - high) / static_cast<float>(size);
+      fits[i][j] = true;
+      line_cost[i][j] = std::abs(off) + (j < n ? break_cost(words[j - 1], words[j]) : 0.0f);
     }
   }
   constexpr float none = 1e30f;
