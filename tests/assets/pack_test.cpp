@@ -5,6 +5,7 @@
 // the replays and the Windows run, which draw them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 
@@ -162,6 +163,91 @@ TEST(generated_pack, every_tune_is_format_one_with_all_tracks_ending_together) {
     for (std::uint32_t tick : ends)
       EXPECT_EQ(tick, ends.front()) << name;
   }
+}
+
+// The analysis screen places its pictures at fixed points, so what lines up
+// on screen is decided inside the pictures: the names must stop short of a
+// three-digit figure's sign cell, the scale's zero must stand where bars of
+// either sign meet, and each digit must fill its cell so that a number reads
+// as one word.
+int brightness(std::uint16_t p) {
+  return ((p >> 11) & 31) * 2 + ((p >> 5) & 63) + (p & 31) * 2;
+}
+
+std::vector<std::uint16_t> load_pixels(const std::string& name, std::uint32_t* width) {
+  image_slot slot{};
+  EXPECT_TRUE(load_image(&slot, game_file(name).c_str())) << name;
+  if (slot.surface == nullptr)
+    return {};
+  std::vector<std::uint16_t> p = pixels_of(slot.surface);
+  *width = slot.surface->width;
+  plat_release_surface(slot.surface);
+  return p;
+}
+
+TEST(generated_pack, analysis_pictures_line_up_on_the_screen) {
+  ASSERT_TRUE(open_display());
+  std::uint32_t w = 0;
+
+  // result.bm at screen x 2: a three-digit figure's sign cell starts at 178.
+  std::vector<std::uint16_t> labels = load_pixels("result.bm", &w);
+  ASSERT_EQ(labels.size(), 224u * 28 * 17);
+  int past_figure = 0, at_edge = 0;
+  for (std::uint32_t y = 28; y < 28 * 17; ++y) {
+    for (std::uint32_t x = 0; x < 224; ++x) {
+      past_figure += x >= 176 && labels[y * w + x] != 0;
+      at_edge += x < 6 && labels[y * w + x] != 0;
+    }
+  }
+  EXPECT_EQ(past_figure, 0) << "pixels of the names reach the figures";
+  EXPECT_EQ(at_edge, 0) << "pixels of the labels crowd the screen's edge";
+
+  // gage.bm: each slice lights its left column, so the first slice of either
+  // sign (at screen 424) ends the bar at 424.
+  std::vector<std::uint16_t> gauge = load_pixels("gage.bm", &w);
+  ASSERT_EQ(gauge.size(), 2u * 192);
+  for (int k = 0; k < 8; ++k) {
+    int lit_right = 0;
+    for (int y = 24 * k + 2; y < 24 * k + 22; ++y)
+      lit_right += brightness(gauge[y * 2]) <= 2 * brightness(gauge[y * 2 + 1]);
+    EXPECT_EQ(lit_right, 0) << "rows of trait " << k << "'s slice lit in the right column";
+  }
+
+  // memori.bm at screen 194: the tall zero tick is the brightest column at
+  // 230 (screen 424), and the ends of the scale mirror each other about it.
+  std::vector<std::uint16_t> scale = load_pixels("memori.bm", &w);
+  ASSERT_EQ(scale.size(), 450u * 40);
+  const std::uint32_t tick_row = 22;
+  std::uint32_t brightest = 0;
+  for (std::uint32_t x = 0; x < w; ++x)
+    if (brightness(scale[tick_row * w + x]) > brightness(scale[tick_row * w + brightest]))
+      brightest = x;
+  EXPECT_EQ(brightest, 230u);
+  std::uint32_t first = w, last = 0;
+  for (std::uint32_t x = 0; x < w; ++x) {
+    if (scale[36 * w + x] != 0) {
+      first = std::min(first, x);
+      last = std::max(last, x);
+    }
+  }
+  EXPECT_EQ(230 - first, last - 230) << "the scale runs from " << first << " to " << last;
+
+  // figure.bm: digits other than 1 span at least 7 of their 10 columns.
+  std::vector<std::uint16_t> figures = load_pixels("figure.bm", &w);
+  ASSERT_EQ(figures.size(), 120u * 16);
+  for (int d = 0; d < 10; ++d) {
+    if (d == 1)
+      continue;
+    int left = 10, right = -1;
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 10; ++x)
+        if (brightness(figures[y * 120 + 10 * d + x]) > 100) {
+          left = std::min(left, x);
+          right = std::max(right, x);
+        }
+    EXPECT_GE(right - left + 1, 7) << "digit " << d;
+  }
+  close_display_and_window();
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 // The question texts as a writer keeps them: answers short enough to stay at
-// the answer band's full type size, and no two questions opening the same way,
+// the answer band's full type size, no two questions opening the same way,
+// and no hidden-test question retelling the question whose weights score it,
 // so that a player who meets them all never feels a scene told twice.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -67,6 +69,19 @@ std::vector<std::string> openings(const std::string& first_line) {
   return {"phrase " + phrase, "start " + head};
 }
 
+// The adjacent character pairs within the question's lines (not across
+// them): a scene told again in the same words shares many of them.
+std::set<std::string> character_pairs(const question_block& q) {
+  std::set<std::string> pairs;
+  for (const std::string& line : q.lines) {
+    const std::vector<std::string> chars = characters(line);
+    for (std::size_t i = 1; i < chars.size(); ++i) {
+      pairs.insert(chars[i - 1] + chars[i]);
+    }
+  }
+  return pairs;
+}
+
 TEST(question_texts, answers_fit_the_band_at_full_size_and_no_two_questions_open_alike) {
   const std::vector<question_block> blocks = read_questions(SHINDAN_TEST_QUESTIONS);
   ASSERT_EQ(blocks.size(), 60u);
@@ -80,6 +95,26 @@ TEST(question_texts, answers_fit_the_band_at_full_size_and_no_two_questions_open
       const auto [at, fresh] = seen.emplace(opening, q.id);
       EXPECT_TRUE(fresh) << q.id << " opens like " << at->second << " (" << opening << ")";
     }
+  }
+}
+
+// q049 to q060 are scored with the weights of q001 to q012; each tells a
+// scene of its own, so of all the character pairs in the two questions at
+// most 9% appear in both. A retold scene reaches 10% and more.
+TEST(question_texts, hidden_test_questions_do_not_retell_the_questions_that_score_them) {
+  const std::vector<question_block> blocks = read_questions(SHINDAN_TEST_QUESTIONS);
+  ASSERT_EQ(blocks.size(), 60u);
+  for (std::size_t i = 0; i < 12; ++i) {
+    const question_block& hidden = blocks[48 + i];
+    const question_block& scoring = blocks[i];
+    const std::set<std::string> a = character_pairs(hidden), b = character_pairs(scoring);
+    std::size_t shared = 0;
+    for (const std::string& pair : a) {
+      shared += b.count(pair);
+    }
+    const std::size_t all = a.size() + b.size() - shared;
+    EXPECT_LE(shared * 100, all * 9) << hidden.id << " shares " << shared << " of " << all << " character pairs with "
+                                     << scoring.id;
   }
 }
 

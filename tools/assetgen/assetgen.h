@@ -71,10 +71,12 @@ struct text_mask {
 text_mask render_text(face f, int size, const std::string& utf8, int margin);
 // The largest size up to `preferred` whose line fits max_width.
 int fit_size(face f, int preferred, int max_width, const std::string& utf8);
-// Breaks a paragraph at its spaces into lines no wider than max_width, and
-// evens them out so that the last line is not left short. A word wider than
-// max_width stays whole on a line of its own.
-std::vector<std::string> wrap_words(face f, int size, const std::string& utf8, int max_width);
+// Breaks a paragraph at its spaces into as few lines no wider than max_width
+// as will do, evened out so that the last line is not left short, with the
+// breaks between phrases where the words allow. A word wider than max_width
+// stays whole on a line of its own. `awkward`, when given, receives how badly
+// the breaks that could not be placed well part their words (0: none).
+std::vector<std::string> wrap_words(face f, int size, const std::string& utf8, int max_width, float* awkward = nullptr);
 
 // How a line of text is finished.
 struct text_style {

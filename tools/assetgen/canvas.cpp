@@ -303,7 +303,70 @@ static std::vector<std::string> greedy_lines(face f, int size, const std::vector
   return lines;
 }
 
-std::vector<std::string> wrap_words(face f, int size, const std::string& utf8, int max_width) {
+// Lowercase letters of a word, without its punctuation or quotes.
+static std::string bare_word(const std::string& word) {
+  std::string out;
+  for (char ch : word) {
+    if (ch >= 'A' && ch <= 'Z') {
+      out += static_cast<char>(ch - 'A' + 'a');
+    } else if (ch >= 'a' && ch <= 'z') {
+      out += ch;
+    }
+  }
+  return out;
+}
+
+static bool ends_with(const std::string& s, const std::string& tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// How well a line break between two words reads, in the units of the
+// evenness cost below (ems off the even width): negative where a phrase ends (after
+// punctuation, before a conjunction or preposition), positive where it
+// would part words that belong together (after an article, a preposition
+// or a possessive, before an object pronoun).
+static float break_cost(const std::string& before, const std::string& after) {
+  static const char* const leaning[] = {
+      "a",    "an",       "the", "to",  "of",   "in",    "on",  "at",  "by",      "for",   "with", "from",
+      "into", "your",     "my",  "his", "her",  "their", "its", "our", "this",    "that",  "no",   "not",
+      "and",  "or",       "but", "if",  "as",   "than",  "so",  "who", "whoever", "which", "very", "every",
+      "each", "whatever", "any", "all", "will", "can",   "you", "i",   "we",      "they",  "he",   "she",
+  };
+  static const char* const objects[] = {"it", "them", "him", "me", "us"};
+  static const char* const openers[] = {
+      "and", "but",  "or",      "that", "who",   "which",  "to",    "with",  "for",   "from",    "in",      "on",  "at",
+      "if",  "when", "because", "so",   "until", "before", "after", "while", "where", "whoever", "whether", "into"};
+  for (const char* tail : {".", "!", "?", ".\xE2\x80\x9D", "?\xE2\x80\x9D", "!\xE2\x80\x9D"}) {
+    if (ends_with(before, tail)) {
+      return -2.5f;
+    }
+  }
+  for (const char* tail : {",", ":", ";", "\xE2\x80\x9D", "\xE2\x80\xA6"}) {
+    if (ends_with(before, tail)) {
+      return -1.5f;
+    }
+  }
+  const std::string left = bare_word(before), right = bare_word(after);
+  float cost = 0;
+  for (const char* w : leaning) {
+    if (left == w) {
+      cost += 4;
+    }
+  }
+  for (const char* w : objects) {
+    if (right == w) {
+      cost += 3;
+    }
+  }
+  for (const char* w : openers) {
+    if (right == w) {
+      cost -= 1;
+    }
+  }
+  return cost;
+}
+
+std::vector<std::string> wrap_words(face f, int size, const std::string& utf8, int max_width, float* awkward) {
   std::vector<std::string> words;
   std::string word;
   for (char ch : utf8 + " ") {
@@ -314,20 +377,79 @@ std::vector<std::string> wrap_words(face f, int size, const std::string& utf8, i
       word.clear();
     }
   }
-  const std::vector<std::string> lines = greedy_lines(f, size, words, max_width);
+  if (words.empty()) {
+    return {};
+  }
+  const std::size_t count = greedy_lines(f, size, words, max_width).size();
   // The narrowest width that still needs no more lines gives the most even
   // lines; the count only grows as the width shrinks, so halving finds it.
   int low = 1;
   int high = max_width;
   while (low < high) {
     const int mid = (low + high) / 2;
-    if (greedy_lines(f, size, words, mid).size() <= lines.size()) {
+    if (greedy_lines(f, size, words, mid).size() <= count) {
       high = mid;
     } else {
       low = mid + 1;
     }
   }
-  return greedy_lines(f, size, words, high);
+  // Among the ways of setting the words in that many lines, none wider than
+  // max_width, the one whose lines stay nearest that even width and whose
+  // breaks fall between phrases.
+  const std::size_t n = words.size();
+  std::vector<std::vector<std::string>> text(n, std::vector<std::string>(n + 1));
+  std::vector<std::vector<float>> line_cost(n, std::vector<float>(n + 1, 0));
+  std::vector<std::vector<bool>> fits(n, std::vector<bool>(n + 1, false));
+  for (std::size_t i = 0; i < n; ++i) {
+    std::string line;
+    for (std::size_t j = i + 1; j <= n; ++j) {
+      line = j == i + 1 ? words[i] : line + " " + words[j - 1];
+      const int w = text_width(f, size, line);
+      if (w > max_width && j > i + 1) {
+        break;  // longer lines from word i only grow wider
+      }
+      text[i][j] = line;
+      const float off = static_cast<float>(w - high) / static_cast<float>(size);
+      fits[i][j] = true;
+      line_cost[i][j] = std::abs(off) + (j < n ? break_cost(words[j - 1], words[j]) : 0.0f);
+    }
+  }
+  constexpr float none = 1e30f;
+  // best[k][j]: the least cost of the first j words in k lines; from[k][j]
+  // where the last of those lines starts.
+  std::vector<std::vector<float>> best(count + 1, std::vector<float>(n + 1, none));
+  std::vector<std::vector<std::size_t>> from(count + 1, std::vector<std::size_t>(n + 1, 0));
+  best[0][0] = 0;
+  for (std::size_t k = 1; k <= count; ++k) {
+    for (std::size_t j = 1; j <= n; ++j) {
+      for (std::size_t i = 0; i < j; ++i) {
+        if (best[k - 1][i] < none && fits[i][j]) {
+          const float c = best[k - 1][i] + line_cost[i][j];
+          if (c < best[k][j]) {
+            best[k][j] = c;
+            from[k][j] = i;
+          }
+        }
+      }
+    }
+  }
+  if (awkward != nullptr) {
+    *awkward = 0;
+  }
+  if (best[count][n] >= none) {
+    return greedy_lines(f, size, words, high);
+  }
+  std::vector<std::string> lines(count);
+  std::size_t j = n;
+  for (std::size_t k = count; k > 0; --k) {
+    const std::size_t i = from[k][j];
+    lines[k - 1] = text[i][j];
+    if (awkward != nullptr && j < n) {
+      *awkward += std::max(0.0f, break_cost(words[j - 1], words[j]));
+    }
+    j = i;
+  }
+  return lines;
 }
 
 text_mask render_text(face f, int size, const std::string& utf8, int margin) {

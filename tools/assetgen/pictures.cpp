@@ -398,38 +398,61 @@ void draw_japanese_question(canvas& c, const question_text& q) {
   }
 }
 
-// Latin text runs longer: each Q line is a paragraph, wrapped at its spaces,
-// at the largest size whose lines all fit the panel. Paragraphs are parted
-// by a little extra space.
-void draw_latin_question(canvas& c, const question_text& q) {
-  int size = 21;
+// A question's paragraphs wrapped at one size, and whether they fit the panel.
+struct latin_layout {
   std::vector<std::string> lines;
   std::vector<bool> starts;  // a line that begins a paragraph after the first
   int pitch = 0;
   int gap = 0;
-  for (;; --size) {
-    lines.clear();
-    starts.clear();
-    bool too_wide = false;
-    for (std::size_t p = 0; p < q.lines.size(); ++p) {
-      const std::vector<std::string> wrapped = wrap_words(type.body, size, q.lines[p], question_width);
-      for (std::size_t i = 0; i < wrapped.size(); ++i) {
-        too_wide = too_wide || text_width(type.body, size, wrapped[i]) > question_width;
-        lines.push_back(wrapped[i]);
-        starts.push_back(p > 0 && i == 0);
-      }
-    }
-    pitch = size * 5 / 4 + 1;
-    gap = size / 3;
-    const int block = pitch * static_cast<int>(lines.size()) + gap * static_cast<int>(q.lines.size() - 1);
-    if (!too_wide && block <= question_height) {
-      break;
-    }
-    if (size == question_smallest) {
-      note_trouble(q.id + ": the question is too long for its panel");
-      break;
+  bool fits = false;
+  float awkward = 0;  // breaks that part words belonging together
+};
+
+latin_layout lay_out_latin(const question_text& q, int size) {
+  latin_layout l;
+  bool too_wide = false;
+  for (std::size_t p = 0; p < q.lines.size(); ++p) {
+    float awkward = 0;
+    const std::vector<std::string> wrapped = wrap_words(type.body, size, q.lines[p], question_width, &awkward);
+    l.awkward += awkward;
+    for (std::size_t i = 0; i < wrapped.size(); ++i) {
+      too_wide = too_wide || text_width(type.body, size, wrapped[i]) > question_width;
+      l.lines.push_back(wrapped[i]);
+      l.starts.push_back(p > 0 && i == 0);
     }
   }
+  l.pitch = size * 5 / 4 + 1;
+  l.gap = size / 3;
+  const int block = l.pitch * static_cast<int>(l.lines.size()) + l.gap * static_cast<int>(q.lines.size() - 1);
+  l.fits = !too_wide && block <= question_height;
+  return l;
+}
+
+// Latin text runs longer: each Q line is a paragraph, wrapped at its spaces,
+// at the largest size whose lines all fit the panel, or one size smaller
+// where that lets its lines break between phrases. Paragraphs are
+// parted by a little extra space.
+void draw_latin_question(canvas& c, const question_text& q) {
+  int size = 21;
+  latin_layout layout = lay_out_latin(q, size);
+  while (!layout.fits && size > question_smallest) {
+    layout = lay_out_latin(q, --size);
+  }
+  if (!layout.fits) {
+    note_trouble(q.id + ": the question is too long for its panel");
+  }
+  const int floor = std::max(question_smallest, size - 1);
+  for (int smaller = size - 1; layout.awkward > 0 && smaller >= floor; --smaller) {
+    latin_layout other = lay_out_latin(q, smaller);
+    if (other.fits && other.awkward < layout.awkward) {
+      layout = other;
+      size = smaller;
+    }
+  }
+  const std::vector<std::string>& lines = layout.lines;
+  const std::vector<bool>& starts = layout.starts;
+  const int pitch = layout.pitch;
+  const int gap = layout.gap;
   const int block = pitch * static_cast<int>(lines.size()) + gap * static_cast<int>(q.lines.size() - 1);
   int y = (196 - block) / 2;
   for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -528,53 +551,69 @@ canvas bunseki_picture(const std::string& text) {
   return c;
 }
 
+// The analysis screen is one composition around the gauges' zero at screen
+// x 424: the band and the help lines centre on the screen's middle, each row
+// lines its label, figure and bar up on one centre line about y 123 + 36k,
+// and blue stands for below zero and red for above, on the scale and signs.
+// The screen places the labels at x 2, the figures at 188 and the bars from
+// 424, so the pictures carry the margins and the alignment themselves.
+
+// A label row: a marker, then the trait's name, with a hairline under both.
+// The name must end well before x 176, where a three-digit figure's sign
+// cell starts on screen; the markers sit a comfortable 14 px in from the
+// screen's edge.
 canvas result_picture(const std::vector<std::string>& labels, const std::string& mark) {
   canvas c = make_canvas(224, 28 * 17);
+  constexpr int marker_centre = 14;
+  constexpr int name_left = 26;
+  constexpr int name_right = 174;
   for (int set = 0; set < 2; ++set) {
     for (int k = 0; k < 8; ++k) {
       const int top = 28 * (1 + 8 * set + k);
-      // Labels must end well before x 172: the score's sign cell sits there.
       if (set == 0) {
-        diamond(c, 9.5f, top + 14.0f, 3.5f, rgb{110, 160, 235}, true);
-        text_line(c, 16, top, 156, 28, labels[k], glowing(sized(18, 19), rgb{206, 226, 246}, glow_blue, 0.3f, 2),
-                  align::left);
-        fading_line(c, 4, 170, top + 25, rgb{54, 80, 130}, true);
+        diamond(c, marker_centre + 0.5f, top + 12.5f, 3.5f, rgb{110, 160, 235}, true);
+        text_line(c, name_left - 1, top, name_right - name_left, 26, labels[k],
+                  glowing(sized(18, 19), rgb{214, 230, 248}, glow_blue, 0.3f, 2), align::left);
+        fading_line(c, marker_centre - 4, name_right, top + 25, rgb{54, 80, 130}, true);
       } else {
-        fill_rect(c, 3, top + 5, 18, 18, rgb{150, 28, 40});
-        text_line(c, 3, top + 5, 18, 18, mark, plain(sized(15, 16), rgb{250, 228, 220}), align::centre);
-        text_line(c, 24, top, 148, 28, labels[k], glowing(sized(18, 19), warm_ink, glow_red, 0.45f, 2), align::left);
-        fading_line(c, 4, 170, top + 25, rgb{130, 40, 52}, true);
+        fill_rect(c, marker_centre - 7, top + 5, 15, 15, rgb{150, 28, 40});
+        text_line(c, marker_centre - 7, top + 5, 15, 15, mark, plain(sized(13, 14), rgb{250, 228, 220}), align::centre);
+        text_line(c, name_left + 3, top, name_right - name_left - 3, 26, labels[k],
+                  glowing(sized(18, 19), warm_ink, glow_red, 0.45f, 2), align::left);
+        fading_line(c, marker_centre - 7, name_right, top + 25, rgb{130, 40, 52}, true);
       }
     }
   }
   return c;
 }
 
-// Scale over the gauges. The bars start at screen x 424 (positive, one unit
-// = 2 pixels) or end at 426 (negative), and the scale is drawn at x 194.
+// The scale over the gauges, drawn at screen x 194. Every bar's first slice
+// lies at x 424 whatever its sign, and a slice lights its left column
+// (gage_picture), so a bar of +v lights 424 up to 424 + 2(v - 1) and one of
+// -v lights 424 down to 424 - 2(v - 1): both meet the zero line at 424.
+// Tick v stands at 424 + 2v, evenly spaced and mirrored about zero.
 canvas memori_picture() {
   canvas c = make_canvas(450, 40);
-  constexpr int origin = 194;
-  auto boundary = [](int v) { return (v > 0 ? 424 + 2 * v : 426 + 2 * v) - origin; };
-  for (int x = boundary(-100) - 1; x <= boundary(100); ++x) {
-    const float t = std::clamp((x - 31) / 400.0f, 0.0f, 1.0f);
+  constexpr int zero = 424 - 194;
+  for (int x = zero - 200; x <= zero + 200; ++x) {
+    const float t = (x - (zero - 200)) / 400.0f;
     blend(c, x, 36, mix(rgb{70, 110, 190}, rgb{190, 80, 90}, t), 1);
-    blend(c, x, 37, mix(rgb{30, 44, 80}, rgb{80, 34, 44}, t), 1);
+    blend(c, x, 37, mix(rgb{30, 44, 80}, rgb{80, 34, 44}, t), 0.8f);
   }
   for (int v = -100; v <= 100; v += 10) {
-    int height = 4;
-    rgb colour{110, 120, 150};
-    if (v % 50 == 0) {
-      height = 10;
-      colour = rgb{170, 180, 210};
-    }
+    const int x = zero + 2 * v;
+    const rgb side = v < 0 ? rgb{120, 140, 200} : rgb{200, 130, 140};
     if (v == 0) {
-      height = 16;
-      colour = rgb{235, 238, 250};
+      fill_rect(c, x, 20, 1, 16, rgb{240, 242, 252});
+      for (int y = 22; y < 36; ++y) {  // a soft halo keeps the hairline from looking thin
+        blend(c, x - 1, y, rgb{120, 130, 170}, 0.5f);
+        blend(c, x + 1, y, rgb{120, 130, 170}, 0.5f);
+      }
+    } else if (v % 50 == 0) {
+      fill_rect(c, x, 26, 1, 10, mix(side, rgb{240, 240, 250}, 0.4f));
+    } else {
+      fill_rect(c, x, 31, 1, 5, scale(side, 0.8f));
     }
-    // Each tick is two columns wide, ending on its boundary.
-    const int x = v == 0 ? 230 : boundary(v) - 1;
-    fill_rect(c, x, 36 - height, 2, height, colour);
   }
   const int marks[] = {-100, -50, 0, 50, 100};
   const char* names[] = {
@@ -584,16 +623,21 @@ canvas memori_picture() {
       "50",
       "0", "+50", "+100"};
   for (int i = 0; i < 5; ++i) {
-    const int centre = marks[i] == 0 ? 231 : boundary(marks[i]);
+    const int centre = zero + 2 * marks[i];
     const rgb colour = marks[i] < 0 ? rgb{150, 180, 240} : (marks[i] > 0 ? rgb{240, 160, 160} : ink_pale);
-    const int w = text_width(face::gothic, 12, names[i]);
     text_style s = plain(12, colour);
     s.font = face::gothic;
-    draw_line_of_text(c, centre - w / 2 - 3, 2, w + 6, 16, names[i], s, align::centre);
+    // The digits, not the sign, centre on the tick.
+    const int w = text_width(face::gothic, 12, names[i]);
+    const int sign = marks[i] == 0 ? 0 : text_width(face::gothic, 12, marks[i] < 0 ? "\xE2\x88\x92" : "+");
+    draw_line_of_text(c, centre - (w - sign) / 2 - sign - 1, 3, w + 6, 16, names[i], s, align::left);
   }
   return c;
 }
 
+// One slice per trait, two columns wide: the left column carries the colour
+// and the right one a dark groove, so a bar reads as fine ribbing and ends
+// at zero on either side (see memori_picture).
 canvas gage_picture() {
   const rgb colours[8] = {{90, 150, 235}, {110, 215, 150}, {242, 150, 60},  {232, 210, 90},
                           {225, 55, 65},  {155, 115, 225}, {232, 105, 182}, {80, 202, 214}};
@@ -601,9 +645,9 @@ canvas gage_picture() {
   for (int k = 0; k < 8; ++k) {
     for (int row = 0; row < 20; ++row) {
       const float t = row / 19.0f;
-      const float shine = 0.62f + 0.5f * std::exp(-std::pow((t - 0.22f) / 0.16f, 2.0f)) - 0.3f * t;
+      const float shine = 0.72f + 0.5f * std::exp(-std::pow((t - 0.22f) / 0.16f, 2.0f)) - 0.3f * t;
       for (int x = 0; x < 2; ++x) {
-        rgb p = scale(colours[k], shine * (x == 0 ? 1.0f : 0.82f));
+        rgb p = scale(colours[k], shine * (x == 0 ? 1.0f : 0.42f));
         p = rgb{std::min(p.r, 255.0f), std::min(p.g, 255.0f), std::min(p.b, 255.0f)};
         at(c, x, 24 * k + 2 + row) = p;
       }
@@ -620,19 +664,59 @@ canvas gage_picture() {
   return c;
 }
 
+// The figures: firm, evenly set digits that fill their 10-pixel cells, so a
+// number reads as one word ("+24", not "+2 4") beside the names, and signs of
+// the same weight standing on the digits' middle, in the scale's colours.
 canvas figure_picture() {
   canvas c = make_canvas(120, 16);
+  constexpr int digit_top = 0;  // as high as the cell allows, level with the names and bars
+  int middle = 8;
   for (int d = 0; d < 10; ++d) {
     const std::string digit(1, static_cast<char>('0' + d));
-    text_mask m = render_text(face::gothic, 15, digit, 0);
-    const int ox = 10 * d + (10 - m.advance) / 2;
-    const int oy = (16 - m.coverage.height) / 2 + 1;
-    paint(c, m.coverage, ox, oy, rgb{236, 238, 248}, 1);
+    const text_mask m = render_text(face::gothic, 16, digit, 1);
+    // The ink's bounds within the rendered line.
+    int left = m.coverage.width, right = -1, top = m.coverage.height, bottom = -1;
+    for (int y = 0; y < m.coverage.height; ++y) {
+      for (int x = 0; x < m.coverage.width; ++x) {
+        if (get(m.coverage, x, y) > 0.2f) {
+          left = std::min(left, x);
+          right = std::max(right, x);
+          top = std::min(top, y);
+          bottom = std::max(bottom, y);
+        }
+      }
+    }
+    // Emboldened by one column: the thin strokes of a small gothic digit
+    // would read fainter than the names beside them.
+    plane bold = make_plane(m.coverage.width + 1, m.coverage.height);
+    for (int y = 0; y < m.coverage.height; ++y) {
+      for (int x = 0; x <= m.coverage.width; ++x) {
+        at(bold, x, y) = std::max(get(m.coverage, x, y), get(m.coverage, x - 1, y));
+      }
+    }
+    const int ink_width = right - left + 2;
+    const int ox = 10 * d + (10 - ink_width + 1) / 2 - left;
+    const int oy = digit_top - top;
+    paint(c, bold, ox, oy, rgb{238, 240, 250}, 1);
+    middle = digit_top + (bottom - top) / 2;
   }
-  // Signs as crisp strokes: "+" for 0 and above, a minus for below.
-  fill_rect(c, 101, 7, 8, 2, rgb{240, 170, 160});
-  fill_rect(c, 104, 4, 2, 8, rgb{240, 170, 160});
-  fill_rect(c, 111, 7, 8, 2, rgb{160, 190, 245});
+  fill_rect(c, 101, middle - 1, 8, 2, rgb{240, 160, 160});
+  fill_rect(c, 104, middle - 4, 2, 8, rgb{240, 160, 160});
+  fill_rect(c, 111, middle - 1, 8, 2, rgb{150, 180, 240});
+  return c;
+}
+
+// The help lines, centred on the screen's middle (the picture stands at
+// screen x 110, so its centre is at 210) in the band's pale ink and glow.
+canvas help_picture(const std::vector<std::string>& lines) {
+  canvas c = make_canvas(400, 48);
+  text_style first = glowing(sized(16, 18), ink_pale, glow_blue, 0.45f, 2);
+  text_style second = glowing(sized(15, 17), warm_ink, glow_red, 0.45f, 2);
+  if (!type.latin) {
+    first.font = second.font = type.prompt;
+  }
+  text_line(c, 20, 0, 380, 24, lines[0], first, align::centre);
+  text_line(c, 20, 24, 380, 24, lines[1], second, align::centre);
   return c;
 }
 
@@ -710,7 +794,7 @@ bool make_pictures(const pack_inputs& in, file_set* out, std::string* why) {
   text_style prompt_warm = plain(sized(15, 17), warm_ink);
   prompt_warm.font = type.prompt;
   put("enter.bm", stacked_lines(380, 24, lines_of(in, "enter"), {prompt_cool, prompt_warm}, align::centre));
-  put("result_help.bm", stacked_lines(400, 24, lines_of(in, "help"), {prompt_cool, prompt_warm}, align::centre));
+  put("result_help.bm", help_picture(lines_of(in, "help")));
   for (const question_text& q : in.questions) {
     put(q.id + ".bm", question_picture(q));
   }
