@@ -34,6 +34,13 @@ bool take_tune_event(const SDL_Event& event);
 // Full screen at the desktop's size, or a resizable window.
 void set_window_fullscreen(bool fullscreen);
 
+// The primary surface, which holds the frame last presented; null while
+// there is no display.
+const plat_surface* shown_frame();
+// Saves the frame on screen as a PNG file in the player's pictures folder
+// and says where on stderr (the F12 key).
+void save_screenshot();
+
 // Gamepads: one coming or going, whether any holds a button that stands for
 // the key, and letting go of them all when the window closes.
 void take_pad_event(const SDL_Event& event);
