@@ -143,6 +143,8 @@ plat_event plat_poll_event() {
   SDL_Event event;
   while (SDL_PollEvent(&event) == 1)
     translate(event);
+  if (take_tune_time())
+    events.waiting.push_back(plat_event::tune_ended);
   if (events.waiting.empty() || !window.open)
     return plat_event::none;
   const plat_event next = events.waiting.front();
