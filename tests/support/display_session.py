@@ -181,10 +181,16 @@ class XSession:
         if manager:
             self.manager = subprocess.Popen([manager], env=self.env, stdout=subprocess.DEVNULL,
                                             stderr=subprocess.DEVNULL)
-            # A window manager announces itself on the root window.
-            wait_for(manager, lambda: b"window id" in subprocess.run(
-                ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env, stdout=subprocess.PIPE,
-                stderr=subprocess.DEVNULL).stdout, 20)
+            # A window manager announces itself on the root window; slow on
+            # a busy machine. A session that never starts leaves no server
+            # behind, which would hold the test's output open.
+            try:
+                wait_for(manager, lambda: b"window id" in subprocess.run(
+                    ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env, stdout=subprocess.PIPE,
+                    stderr=subprocess.DEVNULL).stdout, 60)
+            except Failure:
+                self.close()
+                raise
 
     def __enter__(self):
         return self
@@ -458,16 +464,19 @@ def answer_questions(session, pictures, answers, fixed_order=None):
     return asked
 
 
-def finish_analysis(session, analysis, what, keep, result, ignore=None, file_ends_wipe=True):
+def finish_analysis(session, analysis, what, keep, result, ignore=None, file_ends_wipe=True, on_built=None):
     """After the last answer: Space past the band and the scale, Space for
-    every trait at once, the built analysis compared with the replay's, Space
-    for the closing wipe (seen on the screen, or by the result file when
-    file_ends_wipe), and the result file's bytes."""
+    every trait at once, the built analysis compared with the replay's (and
+    on_built called while it shows), Space for the closing wipe (seen on the
+    screen, or by the result file when file_ends_wipe), and the result
+    file's bytes."""
     time.sleep(3.5)
     session.tap("space")
     time.sleep(1.0)
     session.tap("space")
     session.expect_screen(analysis, what, 90, keep, ignore)
+    if on_built:
+        on_built()
     session.keep_tapping("space", lambda: (file_ends_wipe and os.path.exists(result)) or
                          session.mismatch(analysis, ignore) > 0.02, "the closing wipe")
     session.wait_for("the result file", lambda: os.path.exists(result), 30)
