@@ -10,6 +10,8 @@ export const KEY_NAMES = ['enter', 'shift', 'space', 'up', 'down'];
 // A tap shorter than this is stretched: the game reads keys once a frame,
 // and a press it never sees would be lost.
 const MIN_HOLD_FRAMES = 2;
+// A key let go of must stay up this long before the next press of it.
+const MIN_UP_FRAMES = 2;
 
 const keys = KEY_NAMES.map(() => ({
   keyboard: false,
@@ -158,9 +160,10 @@ export function tapKey(index) {
   letGo(index);
 }
 
-// Whether the key is up and the game has run a frame since it went up, so
-// that a press now is a new one for the game.
+// Whether the key is up and the game has seen it up long enough that a press
+// now is a new one: the game counts a press only after two polls in a row
+// found the key up.
 export function keySeenUp(index) {
   const k = keys[index];
-  return !k.down && game.frames > k.upAt;
+  return !k.down && game.frames - k.upAt >= MIN_UP_FRAMES;
 }
