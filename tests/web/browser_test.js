@@ -129,12 +129,16 @@ async function wholeTestMatchesReplay(t, tap, startKey, extra, screen) {
 }
 
 // A one-note General-MIDI file about a quarter of a second long.
+// A quarter-second note and a rest to the end of track at 1.5 s (120 beats a
+// minute), where the tune must loop: not when the note has died away, nor at
+// the rendering's end a second later.
+const SHORT_TUNE_END = 1.5;
 function shortMidi() {
   const track = Buffer.from([
     0x00, 0xc0, 0x00,              // piano
     0x00, 0x90, 0x3c, 0x64,        // note on
     0x30, 0x80, 0x3c, 0x40,        // note off after 48 of 96 ticks a beat
-    0x00, 0xff, 0x2f, 0x00,        // end of track
+    0x81, 0x70, 0xff, 0x2f, 0x00,  // end of track 240 ticks later
   ]);
   const head = Buffer.from([0x4d, 0x54, 0x68, 0x64, 0, 0, 0, 6, 0, 0, 0, 1, 0, 96]);
   const length = Buffer.alloc(4);
@@ -386,6 +390,9 @@ const scenarios = [
       });
       assert.ok(before.filter(tune('play')).length >= 3, 'played, ended and played again twice');
       assert.ok(before.filter(tune('start')).length >= 3, 'sounded three times');
+      // Each time at its end of track, timed on the audio clock.
+      before.filter(tune('ended')).forEach((e) =>
+        assert.ok(Math.abs(e.after - SHORT_TUNE_END) < 0.15, `ended ${e.after} s after its start`));
       // Stopping is no end: nothing ends and nothing restarts the old tune.
       assert.equal(after.filter(tune('ended')).length, 0, 'no end after the stop');
       assert.equal(after.filter(tune('play')).length, 0, 'not played again after the stop');

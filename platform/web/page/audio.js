@@ -84,8 +84,15 @@ function pcmToBuffer(bytes, channels, rate, bits) {
 // its pack is in. Until then the game sees it playing, as it would while
 // any tune decodes; it never sees an end it did not hear.
 
+// A rendering holds one second after the tune's MIDI end of track, where its
+// last notes die away (scripts/web-pack): the tune ends that second before
+// the rendering does, where the Windows sequencer ends it, and the game plays
+// it again from there while the second rings on under the new start.
+const TUNE_RELEASE = 1;
+
 const tuneBuffers = new Map();  // opus path -> Promise<AudioBuffer|null>
-let tune = null;                // { path, opus, exists, playing, source }
+let tune = null;                // { path, opus, exists, playing, source, clock }
+const ringing = new Set();      // ended tunes' sources still sounding their release
 let decodeAhead = [];           // rendered tunes not asked for yet
 let tuneToken = 0;
 
@@ -116,16 +123,20 @@ function decodeTune(opus) {
 function silenceTune() {
   ++tuneToken;
   if (tune && tune.source) {
-    tune.source.onended = null;
-    try {
-      tune.source.stop();
-    } catch (_) {
-      // Never started.
-    }
+    tune.clock.onended = null;
+    stopSource(tune.clock);
+    stopSource(tune.source);
     tune.source = null;
+    tune.clock = null;
   }
   if (tune)
     tune.playing = false;
+}
+
+// A stop or a close silences the last release too.
+function hushRinging() {
+  ringing.forEach(stopSource);
+  ringing.clear();
 }
 
 function startTune(buffer, token) {
@@ -143,16 +154,27 @@ function startTune(buffer, token) {
   const source = audio.createBufferSource();
   source.buffer = buffer;
   source.connect(output);
-  source.onended = () => {
+  // The end of track, on the audio clock: a silent source that stops there.
+  const clock = audio.createConstantSource();
+  clock.offset.value = 0;
+  clock.connect(output);
+  const start = audio.currentTime;
+  clock.onended = () => {
     if (token !== tuneToken)
       return;
+    ringing.add(source);
+    source.onended = () => ringing.delete(source);
     tune.source = null;
+    tune.clock = null;
     tune.playing = false;
-    testRecord('tunes', { what: 'ended', name: tune.name });
+    testRecord('tunes', { what: 'ended', name: tune.name, after: audio.currentTime - start });
     game.events.push(EVENT_TUNE_ENDED);
   };
   tune.source = source;
-  source.start();
+  tune.clock = clock;
+  source.start(start);
+  clock.start(start);
+  clock.stop(start + Math.max(0, buffer.duration - TUNE_RELEASE));
   testRecord('tunes', { what: 'start', name: tune.name });
 }
 
@@ -229,7 +251,7 @@ export const audioHost = {
       // Neither there nor coming: the tune stays silent.
     }
     const name = path.slice(path.lastIndexOf('/') + 1);
-    tune = { path, name, opus: renderedPath(path), exists, playing: false, source: null };
+    tune = { path, name, opus: renderedPath(path), exists, playing: false, source: null, clock: null };
     testRecord('tunes', { what: 'open', name });
     if (exists)
       decodeTune(tune.opus);
@@ -253,11 +275,13 @@ export const audioHost = {
       return;
     testRecord('tunes', { what: 'stop', name: tune.name });
     silenceTune();
+    hushRinging();
   },
   closeTune() {
     if (!tune)
       return;
     silenceTune();
+    hushRinging();
     testRecord('tunes', { what: 'close', name: tune.name });
     tune = null;
   },
