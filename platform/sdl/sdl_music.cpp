@@ -18,9 +18,12 @@
 //
 // * FluidSynth ends a tune only once its last notes have died away, seconds
 //   after the file's end of track, where the Windows sequencer ends it. The
-//   end of track is therefore read from the file, and when that much time has
-//   run since the play began the tune is halted and told as ended; an end the
-//   player reports sooner waits for that moment.
+//   end of track is therefore read from the file, and when that much music
+//   has been mixed since the play began the tune is halted and told as ended;
+//   an end the player reports sooner waits for that moment. The time is
+//   counted in the mixer's own sample frames, not by the wall clock, so that
+//   a device that falls behind (a busy machine, a stalled stream) still
+//   plays the whole tune.
 #include <SDL_mixer.h>
 #include <unistd.h>
 
@@ -131,6 +134,8 @@ void free_later(Mix_Music* music) {
 struct midi_state {
   bool checked = false;
   bool ready = false;
+  int frames_a_second = 0;  // the mixer's rate
+  int frame_bytes = 0;      // one sample of every channel
   std::uint32_t next_ticket = 0;
   Mix_Music* keep_warm = nullptr;
   std::uint32_t keep_warm_ticket = 0;
@@ -143,12 +148,12 @@ struct tune_state {
   bool open = false;
   std::uint32_t ticket = 0;  // which load belongs to this open
   bool loading = false;
-  Mix_Music* music = nullptr;  // null while loading, or when there is nothing to play
-  bool play_wanted = false;    // play asked for while the tune was loading
-  bool in_mixer = false;       // handed to the mixer and neither halted nor ended
-  std::uint32_t track_ms = 0;  // the file's end of track; 0: the player's own end counts
-  Uint32 started_at = 0;       // when it was handed to the mixer
-  bool ended_early = false;    // the player finished before the track's time had run
+  Mix_Music* music = nullptr;    // null while loading, or when there is nothing to play
+  bool play_wanted = false;      // play asked for while the tune was loading
+  bool in_mixer = false;         // handed to the mixer and neither halted nor ended
+  std::uint32_t track_ms = 0;    // the file's end of track; 0: the player's own end counts
+  std::uint64_t started_at = 0;  // the mixer's frame count when it was handed over
+  bool ended_early = false;      // the player finished before the track's time had run
 };
 tune_state tune;
 
@@ -159,8 +164,21 @@ struct finish_state {
   // number belongs to a play that is gone.
   std::atomic<std::uint32_t> play_generation{0};
   std::atomic<bool> halting{false};  // within Mix_HaltMusic, whose hook call is no end
+  // Sample frames the mixer has produced: the audio's own clock.
+  std::atomic<std::uint64_t> frames_mixed{0};
 };
 finish_state finish;
+
+void count_mixed(void*, Uint8*, int bytes) {
+  if (midi.frame_bytes > 0)
+    finish.frames_mixed.fetch_add(static_cast<std::uint64_t>(bytes / midi.frame_bytes));
+}
+
+// Whether the playing tune has sounded for its whole track.
+bool track_time_run() {
+  const std::uint64_t frames = finish.frames_mixed.load() - tune.started_at;
+  return frames * 1000 >= static_cast<std::uint64_t>(tune.track_ms) * static_cast<std::uint64_t>(midi.frames_a_second);
+}
 
 void on_music_finished() {
   // Read the stamp first: a halt that begins after this point changes the
@@ -192,8 +210,11 @@ bool prepare_midi() {
   if (midi.checked)
     return midi.ready;
   midi.checked = true;
-  if (SDL_WasInit(SDL_INIT_AUDIO) == 0 || Mix_QuerySpec(nullptr, nullptr, nullptr) == 0)
+  Uint16 format = 0;
+  int channels = 0;
+  if (SDL_WasInit(SDL_INIT_AUDIO) == 0 || Mix_QuerySpec(&midi.frames_a_second, &format, &channels) == 0)
     return false;  // no sound device, no music
+  midi.frame_bytes = static_cast<int>(SDL_AUDIO_BITSIZE(format) / 8) * channels;
   const char* font = choose_soundfont();
   if (font[0] == '\0') {
     std::fprintf(stderr, "shindan: no General-MIDI soundfont found; the game runs without music\n");
@@ -205,6 +226,7 @@ bool prepare_midi() {
     return false;
   }
   Mix_HookMusicFinished(on_music_finished);
+  Mix_SetPostMix(count_mixed, nullptr);
   midi.keep_warm_ticket = ++midi.next_ticket;
   loader_job job;
   job.ticket = midi.keep_warm_ticket;
@@ -229,7 +251,7 @@ void start_mixer() {
   finish.play_generation.fetch_add(1);
   if (Mix_PlayMusic(tune.music, 0) == 0) {
     tune.in_mixer = true;
-    tune.started_at = SDL_GetTicks();
+    tune.started_at = finish.frames_mixed.load();
   }
 }
 
@@ -287,7 +309,7 @@ bool take_tune_event(const SDL_Event& event) {
   if (generation != finish.play_generation.load() || !tune.in_mixer)
     return false;  // a halted or replaced play
   tune.in_mixer = false;
-  if (tune.track_ms != 0 && SDL_GetTicks() - tune.started_at < tune.track_ms) {
+  if (tune.track_ms != 0 && !track_time_run()) {
     tune.ended_early = true;  // told when the track's time has run
     return false;
   }
@@ -297,7 +319,7 @@ bool take_tune_event(const SDL_Event& event) {
 bool take_tune_time() {
   if ((!tune.in_mixer && !tune.ended_early) || tune.track_ms == 0)
     return false;
-  if (SDL_GetTicks() - tune.started_at < tune.track_ms)
+  if (!track_time_run())
     return false;
   halt_mixer();
   tune.ended_early = false;
@@ -374,6 +396,7 @@ void shut_down_music() {
   if (midi.keep_warm != nullptr)
     Mix_FreeMusic(midi.keep_warm);
   Mix_HookMusicFinished(nullptr);
+  Mix_SetPostMix(nullptr, nullptr);
   midi = midi_state{};
 }
 
