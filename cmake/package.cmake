@@ -92,5 +92,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Opened at run time, so no library dependency names them: the font the
 # game writes with and the soundfont its music is played with.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-mincho, fluid-soundfont-gm")
+# Where F12 saves the screen: the desktop's pictures folder, ~/Pictures
+# without it.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-user-dirs")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -1,8 +1,10 @@
 // Writes the fuzzers' starting files: small bitmaps of every depth, header
 // and compression the decoder knows, and WAV files laid out the ways the
-// loader meets them (extra chunks, odd sizes, a foreign format, cut short).
+// loader meets them (extra chunks, odd sizes, a foreign format, cut short),
+// and MIDI files whose end of track is read (tempo changes, running status,
+// time code, RIFF wrapping).
 //
-//   shindan-fuzz-seeds DIR   writes DIR/bmp/* and DIR/wav/*
+//   shindan-fuzz-seeds DIR   writes DIR/bmp/*, DIR/wav/* and DIR/midi/*
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -97,6 +99,48 @@ std::vector<std::pair<std::string, bytes>> waves() {
   };
 }
 
+// A MIDI chunk: four letters and a big-endian length.
+bytes midi_chunk(const char* id, const bytes& body) {
+  bytes out(id, id + 4);
+  const auto n = static_cast<std::uint32_t>(body.size());
+  out.insert(out.end(), {static_cast<std::uint8_t>(n >> 24), static_cast<std::uint8_t>(n >> 16),
+                         static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)});
+  out.insert(out.end(), body.begin(), body.end());
+  return out;
+}
+
+bytes midi_file(std::uint8_t format, std::uint8_t division_high, std::uint8_t division_low,
+                const std::vector<bytes>& tracks) {
+  bytes out = midi_chunk("MThd", {0, format, 0, static_cast<std::uint8_t>(tracks.size()), division_high, division_low});
+  for (const bytes& track : tracks) {
+    const bytes chunk = midi_chunk("MTrk", track);
+    out.insert(out.end(), chunk.begin(), chunk.end());
+  }
+  return out;
+}
+
+std::vector<std::pair<std::string, bytes>> midis() {
+  // Program change, a note with running status, a text event, a system
+  // exclusive message, and a rest before the end of track.
+  const bytes notes = {0x00, 0xC0, 0x05, 0x00, 0x90, 0x3C, 0x64, 0x30, 0x3C, 0x00, 0x00, 0xFF, 0x01,
+                       0x02, 'h',  'i',  0x00, 0xF0, 0x02, 0x7E, 0xF7, 0x81, 0x70, 0xFF, 0x2F, 0x00};
+  const bytes tempos = {0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40, 0x60, 0xFF,
+                        0x51, 0x03, 0x03, 0xD0, 0x90, 0x00, 0xFF, 0x2F, 0x00};
+  const bytes smf = midi_file(0, 0, 96, {notes});
+  bytes rmid = {'R', 'I', 'F', 'F', static_cast<std::uint8_t>(smf.size() + 12), 0, 0, 0, 'R', 'M', 'I', 'D',
+                'd', 'a', 't', 'a', static_cast<std::uint8_t>(smf.size()),      0, 0, 0};
+  rmid.insert(rmid.end(), smf.begin(), smf.end());
+  bytes cut = smf;
+  cut.resize(cut.size() - 5);
+  return {
+      {"format0.mid", smf},
+      {"tempos.mid", midi_file(1, 0, 96, {tempos, notes})},
+      {"timecode.mid", midi_file(0, 0xE7, 0x28, {notes})},
+      {"rmid.rmi", rmid},
+      {"cut.mid", cut},
+  };
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -109,12 +153,16 @@ int main(int argc, char** argv) {
   // Whatever a fuzzer added to the folders last time goes.
   std::filesystem::remove_all(dir / "bmp", error);
   std::filesystem::remove_all(dir / "wav", error);
+  std::filesystem::remove_all(dir / "midi", error);
   std::filesystem::create_directories(dir / "bmp", error);
   std::filesystem::create_directories(dir / "wav", error);
+  std::filesystem::create_directories(dir / "midi", error);
   bool ok = true;
   for (const auto& [name, b] : bitmaps())
     ok = write_bytes((dir / "bmp" / name).string(), b) && ok;
   for (const auto& [name, b] : waves())
     ok = write_bytes((dir / "wav" / name).string(), b) && ok;
+  for (const auto& [name, b] : midis())
+    ok = write_bytes((dir / "midi" / name).string(), b) && ok;
   return ok ? 0 : 1;
 }

@@ -30,9 +30,19 @@ constexpr std::int32_t tune_event_loaded = 2;  // a tune finished loading
 // Takes a tune event on the main thread; true when it tells of a tune that
 // really played to its end.
 bool take_tune_event(const SDL_Event& event);
+// True once when the playing tune's end of track has come by the clock: the
+// tune is then halted and has ended, as the Windows sequencer ends it.
+bool take_tune_time();
 
 // Full screen at the desktop's size, or a resizable window.
 void set_window_fullscreen(bool fullscreen);
+
+// The primary surface, which holds the frame last presented; null while
+// there is no display.
+const plat_surface* shown_frame();
+// Saves the frame on screen as a PNG file in the player's pictures folder
+// and says where on stderr (the F12 key).
+void save_screenshot();
 
 // Gamepads: one coming or going, whether any holds a button that stands for
 // the key, and letting go of them all when the window closes.

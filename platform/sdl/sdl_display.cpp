@@ -1,9 +1,16 @@
 // The display on SDL2: one window, full screen at the desktop's own size,
-// showing the 640x480 back buffer scaled to fit with its aspect kept, black
-// bars around it and sharp pixels. The back buffer and the primary are the
-// common memory surfaces; presenting copies the back buffer onto the
+// showing the 640x480 back buffer as large as the window allows with its
+// aspect kept and black bars around it. The back buffer and the primary are
+// the common memory surfaces; presenting copies the back buffer onto the
 // primary and streams the primary, in its own 5-6-5 format, into a texture
 // that the renderer draws once per frame.
+//
+// The pixels stay sharp at any size the way pixel-art ports keep them: the
+// picture is first blown up by the largest whole factor that fits, pixel
+// for pixel, and only that is smoothed down to the final size, so the
+// blending touches no more than the seams between enlarged pixels.
+// SHINDAN_SCALE=integer keeps to whole factors alone (black bars wherever
+// the window is no whole multiple).
 //
 // Frames follow the display's rate: the renderer waits for the vertical
 // blank, and where the driver ignores that wait (a virtual X server, some
@@ -37,10 +44,21 @@ constexpr char default_title[] = "\xe6\xb7\xb1\xe5\xb1\xa4\xe5\xbf\x83\xe7\x90\x
 
 struct renderer_state {
   SDL_Renderer* renderer = nullptr;
-  SDL_Texture* texture = nullptr;
+  SDL_Texture* texture = nullptr;  // the picture, 640x480
+  // The picture enlarged by a whole factor, the sharp step before the
+  // smooth one; made again when the factor changes.
+  SDL_Texture* enlarged = nullptr;
+  int enlarged_factor = 0;
+  bool whole_factors_only = false;
+  const plat_surface* shown = nullptr;  // the primary: the frame on screen
   std::chrono::steady_clock::time_point last_present;
 };
 renderer_state screen;
+
+bool whole_factors_asked() {
+  const char* v = std::getenv("SHINDAN_SCALE");
+  return v != nullptr && std::strcmp(v, "integer") == 0;
+}
 
 // Tests and players who want a window ask for one; it then opens at exactly
 // 640x480 so that what it shows can be compared pixel for pixel.
@@ -65,17 +83,53 @@ void complain(const char* what) {
 }
 
 // Where the picture goes in an output of w by h pixels: as large as fits
-// with its aspect kept, by a whole factor whenever at least 1x fits.
-SDL_Rect fitted_rect(int w, int h) {
-  double scale = std::min(static_cast<double>(w) / picture_width, static_cast<double>(h) / picture_height);
-  if (scale >= 1.0)
-    scale = std::floor(scale);
+// with its 4:3 shape kept, or, with whole factors only, by the largest
+// whole factor whenever at least 1x fits.
+SDL_Rect fitted_rect(int w, int h, bool whole_factors_only) {
   SDL_Rect r;
-  r.w = std::max(1, static_cast<int>(picture_width * scale));
-  r.h = std::max(1, static_cast<int>(picture_height * scale));
+  const int factor = std::min(w / picture_width, h / picture_height);
+  if (whole_factors_only && factor >= 1) {
+    r.w = picture_width * factor;
+    r.h = picture_height * factor;
+  } else if (static_cast<long>(w) * picture_height >= static_cast<long>(h) * picture_width) {
+    r.h = h;  // wider than 4:3: bars left and right
+    r.w = std::min(w, static_cast<int>((static_cast<long>(h) * picture_width + picture_height / 2) / picture_height));
+  } else {
+    r.w = w;
+    r.h = std::min(h, static_cast<int>((static_cast<long>(w) * picture_height + picture_width / 2) / picture_width));
+  }
+  r.w = std::max(1, r.w);
+  r.h = std::max(1, r.h);
   r.x = (w - r.w) / 2;
   r.y = (h - r.h) / 2;
   return r;
+}
+
+// The texture to draw into target: the picture itself where it lands at a
+// whole multiple of its size (or whole factors were asked for), else the
+// picture enlarged pixel for pixel by the largest whole factor that fits,
+// which the renderer then smooths to the target's size. Where the renderer
+// cannot draw into textures, the picture is drawn as it is.
+SDL_Texture* texture_for(const SDL_Rect& target) {
+  const int factor = std::max(1, std::min(target.w / picture_width, target.h / picture_height));
+  if (screen.whole_factors_only || (target.w == picture_width * factor && target.h == picture_height * factor))
+    return screen.texture;
+  if (SDL_RenderTargetSupported(screen.renderer) == SDL_FALSE)
+    return screen.texture;
+  if (screen.enlarged_factor != factor) {
+    if (screen.enlarged != nullptr)
+      SDL_DestroyTexture(screen.enlarged);
+    screen.enlarged = SDL_CreateTexture(screen.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_TARGET,
+                                        picture_width * factor, picture_height * factor);
+    screen.enlarged_factor = factor;
+    if (screen.enlarged != nullptr)
+      SDL_SetTextureScaleMode(screen.enlarged, SDL_ScaleModeLinear);
+  }
+  if (screen.enlarged == nullptr || SDL_SetRenderTarget(screen.renderer, screen.enlarged) != 0)
+    return screen.texture;
+  SDL_RenderCopy(screen.renderer, screen.texture, nullptr, nullptr);
+  SDL_SetRenderTarget(screen.renderer, nullptr);
+  return screen.enlarged;
 }
 
 // A file of the game folder: the working directory, where the pictures
@@ -148,6 +202,8 @@ void pace_frame() {
 }
 
 void release_renderer() {
+  if (screen.enlarged != nullptr)
+    SDL_DestroyTexture(screen.enlarged);
   if (screen.texture != nullptr)
     SDL_DestroyTexture(screen.texture);
   if (screen.renderer != nullptr)
@@ -173,6 +229,10 @@ void set_window_fullscreen(bool fullscreen) {
   SDL_SetWindowBordered(window.sdl, SDL_TRUE);
   SDL_SetWindowSize(window.sdl, picture_width * scale, picture_height * scale);
   SDL_SetWindowPosition(window.sdl, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+}
+
+const plat_surface* shown_frame() {
+  return screen.renderer != nullptr ? screen.shown : nullptr;
 }
 
 plat_display_stage plat_open_display(plat_display_objects* objects) {
@@ -217,7 +277,10 @@ plat_display_stage plat_open_display(plat_display_objects* objects) {
   objects->device = device;
 
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-  screen.renderer = SDL_CreateRenderer(window.sdl, -1, SDL_RENDERER_PRESENTVSYNC);
+  screen.renderer = SDL_CreateRenderer(window.sdl, -1, SDL_RENDERER_PRESENTVSYNC | SDL_RENDERER_TARGETTEXTURE);
+  if (screen.renderer == nullptr)  // a renderer that cannot draw into textures still shows the picture
+    screen.renderer = SDL_CreateRenderer(window.sdl, -1, SDL_RENDERER_PRESENTVSYNC);
+  screen.whole_factors_only = whole_factors_asked();
   if (screen.renderer == nullptr) {
     complain("cannot create a renderer");
     return plat_display_stage::no_primary_surface;
@@ -241,6 +304,7 @@ plat_display_stage plat_open_display(plat_display_objects* objects) {
   SDL_SetTextureScaleMode(screen.texture, SDL_ScaleModeNearest);
   primary->attached = back;
   objects->back_buffer = back;
+  screen.shown = primary;
 
   // Black at once, rather than whatever the window held, while the first
   // frame loads the pictures.
@@ -280,10 +344,11 @@ plat_result plat_present(const plat_display_objects& objects) {
   int w = 0;
   int h = 0;
   if (SDL_GetRendererOutputSize(screen.renderer, &w, &h) == 0 && w > 0 && h > 0) {
-    const SDL_Rect target = fitted_rect(w, h);
+    const SDL_Rect target = fitted_rect(w, h, screen.whole_factors_only);
+    SDL_Texture* picture = texture_for(target);
     SDL_SetRenderDrawColor(screen.renderer, 0, 0, 0, 255);
     SDL_RenderClear(screen.renderer);
-    SDL_RenderCopy(screen.renderer, screen.texture, nullptr, &target);
+    SDL_RenderCopy(screen.renderer, picture, nullptr, &target);
     SDL_RenderPresent(screen.renderer);
   }
   // Minimised windows draw nothing and wait all the same.

@@ -15,6 +15,15 @@
 //   go on; a play asked for meanwhile starts when the load is done. A tiny
 //   tune made in memory is kept open for the whole run, so that the
 //   soundfont's samples stay cached and later loads are quicker.
+//
+// * FluidSynth ends a tune only once its last notes have died away, seconds
+//   after the file's end of track, where the Windows sequencer ends it. The
+//   end of track is therefore read from the file, and when that much music
+//   has been mixed since the play began the tune is halted and told as ended;
+//   an end the player reports sooner waits for that moment. The time is
+//   counted in the mixer's own sample frames, not by the wall clock, so that
+//   a device that falls behind (a busy machine, a stalled stream) still
+//   plays the whole tune.
 #include <SDL_mixer.h>
 #include <unistd.h>
 
@@ -23,11 +32,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/common/midi_length.h"
 #include "platform/common/sjis.h"
 #include "platform/common/wave.h"
 #include "platform/sdl/sdl.h"
@@ -117,32 +129,62 @@ void free_later(Mix_Music* music) {
   submit(std::move(job));
 }
 
+// ---- the MIDI player: set up once, on the first tune
+
+struct midi_state {
+  bool checked = false;
+  bool ready = false;
+  int frames_a_second = 0;  // the mixer's rate
+  int frame_bytes = 0;      // one sample of every channel
+  std::uint32_t next_ticket = 0;
+  Mix_Music* keep_warm = nullptr;
+  std::uint32_t keep_warm_ticket = 0;
+};
+midi_state midi;
+
 // ---- the tune, on the main thread
 
 struct tune_state {
   bool open = false;
   std::uint32_t ticket = 0;  // which load belongs to this open
   bool loading = false;
-  Mix_Music* music = nullptr;  // null while loading, or when there is nothing to play
-  bool play_wanted = false;    // play asked for while the tune was loading
-  bool in_mixer = false;       // handed to the mixer and neither halted nor ended
+  Mix_Music* music = nullptr;    // null while loading, or when there is nothing to play
+  bool play_wanted = false;      // play asked for while the tune was loading
+  bool in_mixer = false;         // handed to the mixer and neither halted nor ended
+  std::uint32_t track_ms = 0;    // the file's end of track; 0: the player's own end counts
+  std::uint64_t started_at = 0;  // the mixer's frame count when it was handed over
+  bool ended_early = false;      // the player finished before the track's time had run
 };
 tune_state tune;
-std::uint32_t next_ticket = 0;
-bool midi_ready = false;
-bool midi_checked = false;
-Mix_Music* keep_warm = nullptr;
-std::uint32_t keep_warm_ticket = 0;
 
-// Shared with the audio thread.
-std::atomic<std::uint32_t> play_generation{0};
-std::atomic<bool> halting{false};
+// ---- what the audio thread's hook and the main thread share
+
+struct finish_state {
+  // Bumped by every play and every halt: an end stamped with an older
+  // number belongs to a play that is gone.
+  std::atomic<std::uint32_t> play_generation{0};
+  std::atomic<bool> halting{false};  // within Mix_HaltMusic, whose hook call is no end
+  // Sample frames the mixer has produced: the audio's own clock.
+  std::atomic<std::uint64_t> frames_mixed{0};
+};
+finish_state finish;
+
+void count_mixed(void*, Uint8*, int bytes) {
+  if (midi.frame_bytes > 0)
+    finish.frames_mixed.fetch_add(static_cast<std::uint64_t>(bytes / midi.frame_bytes));
+}
+
+// Whether the playing tune has sounded for its whole track.
+bool track_time_run() {
+  const std::uint64_t frames = finish.frames_mixed.load() - tune.started_at;
+  return frames * 1000 >= static_cast<std::uint64_t>(tune.track_ms) * static_cast<std::uint64_t>(midi.frames_a_second);
+}
 
 void on_music_finished() {
   // Read the stamp first: a halt that begins after this point changes the
   // generation, so the event it races with is recognised as stale.
-  const std::uint32_t generation = play_generation.load();
-  if (halting.load())
+  const std::uint32_t generation = finish.play_generation.load();
+  if (finish.halting.load())
     return;
   SDL_Event event = {};
   event.type = tune_event_type;
@@ -151,12 +193,28 @@ void on_music_finished() {
   SDL_PushEvent(&event);
 }
 
+// The end of track of a MIDI file, in milliseconds; 0 when it cannot be read.
+std::uint32_t read_track_ms(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  // Far more than any tune: a larger file is timed by the player alone.
+  constexpr std::size_t largest = 4 << 20;
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(64 * 1024);
+  char c = 0;
+  while (bytes.size() <= largest && file.get(c))
+    bytes.push_back(static_cast<std::uint8_t>(c));
+  return bytes.size() > largest ? 0 : midi_end_ms(bytes.data(), bytes.size());
+}
+
 bool prepare_midi() {
-  if (midi_checked)
-    return midi_ready;
-  midi_checked = true;
-  if (SDL_WasInit(SDL_INIT_AUDIO) == 0 || Mix_QuerySpec(nullptr, nullptr, nullptr) == 0)
+  if (midi.checked)
+    return midi.ready;
+  midi.checked = true;
+  Uint16 format = 0;
+  int channels = 0;
+  if (SDL_WasInit(SDL_INIT_AUDIO) == 0 || Mix_QuerySpec(&midi.frames_a_second, &format, &channels) == 0)
     return false;  // no sound device, no music
+  midi.frame_bytes = static_cast<int>(SDL_AUDIO_BITSIZE(format) / 8) * channels;
   const char* font = choose_soundfont();
   if (font[0] == '\0') {
     std::fprintf(stderr, "shindan: no General-MIDI soundfont found; the game runs without music\n");
@@ -168,29 +226,33 @@ bool prepare_midi() {
     return false;
   }
   Mix_HookMusicFinished(on_music_finished);
-  keep_warm_ticket = ++next_ticket;
+  Mix_SetPostMix(count_mixed, nullptr);
+  midi.keep_warm_ticket = ++midi.next_ticket;
   loader_job job;
-  job.ticket = keep_warm_ticket;
+  job.ticket = midi.keep_warm_ticket;
   submit(std::move(job));
-  midi_ready = true;
+  midi.ready = true;
   return true;
 }
 
 void halt_mixer() {
   if (!tune.in_mixer)
     return;
-  halting.store(true);
-  play_generation.fetch_add(1);
+  finish.halting.store(true);
+  finish.play_generation.fetch_add(1);
   Mix_HaltMusic();
-  halting.store(false);
+  finish.halting.store(false);
   tune.in_mixer = false;
 }
 
 void start_mixer() {
   halt_mixer();
-  play_generation.fetch_add(1);
-  if (Mix_PlayMusic(tune.music, 0) == 0)
+  tune.ended_early = false;
+  finish.play_generation.fetch_add(1);
+  if (Mix_PlayMusic(tune.music, 0) == 0) {
     tune.in_mixer = true;
+    tune.started_at = finish.frames_mixed.load();
+  }
 }
 
 void take_finished_loads() {
@@ -200,8 +262,8 @@ void take_finished_loads() {
     done.swap(loader.done);
   }
   for (loader_job& job : done) {
-    if (job.ticket == keep_warm_ticket) {
-      keep_warm = job.music;
+    if (job.ticket == midi.keep_warm_ticket) {
+      midi.keep_warm = job.music;
     } else if (tune.open && tune.loading && job.ticket == tune.ticket) {
       tune.loading = false;
       tune.music = job.music;
@@ -244,9 +306,23 @@ bool take_tune_event(const SDL_Event& event) {
   if (event.user.code != tune_event_ended)
     return false;
   const auto generation = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(event.user.data1));
-  if (generation != play_generation.load() || !tune.in_mixer)
+  if (generation != finish.play_generation.load() || !tune.in_mixer)
     return false;  // a halted or replaced play
   tune.in_mixer = false;
+  if (tune.track_ms != 0 && !track_time_run()) {
+    tune.ended_early = true;  // told when the track's time has run
+    return false;
+  }
+  return true;
+}
+
+bool take_tune_time() {
+  if ((!tune.in_mixer && !tune.ended_early) || tune.track_ms == 0)
+    return false;
+  if (!track_time_run())
+    return false;
+  halt_mixer();
+  tune.ended_early = false;
   return true;
 }
 
@@ -260,7 +336,8 @@ bool plat_open_tune(const char* path) {
   // tune open and silent.
   if (access(host.c_str(), R_OK) != 0 || !prepare_midi())
     return true;
-  tune.ticket = ++next_ticket;
+  tune.track_ms = read_track_ms(host);
+  tune.ticket = ++midi.next_ticket;
   tune.loading = true;
   loader_job job;
   job.ticket = tune.ticket;
@@ -274,6 +351,7 @@ void plat_play_tune() {
     return;
   halt_mixer();  // from the start, even when it was playing
   tune.play_wanted = false;
+  tune.ended_early = false;
   if (tune.loading)
     tune.play_wanted = true;
   else if (tune.music != nullptr)
@@ -281,11 +359,12 @@ void plat_play_tune() {
 }
 
 bool plat_tune_stopped() {
-  return !tune.play_wanted && !tune.in_mixer;
+  return !tune.play_wanted && !tune.in_mixer && !tune.ended_early;
 }
 
 void plat_stop_tune() {
   tune.play_wanted = false;
+  tune.ended_early = false;
   halt_mixer();
 }
 
@@ -311,11 +390,11 @@ void shut_down_music() {
     if (job.music != nullptr)
       Mix_FreeMusic(job.music);
   loader.done.clear();
-  if (keep_warm != nullptr)
-    Mix_FreeMusic(keep_warm);
-  keep_warm = nullptr;
+  if (midi.keep_warm != nullptr)
+    Mix_FreeMusic(midi.keep_warm);
   Mix_HookMusicFinished(nullptr);
-  midi_checked = midi_ready = false;
+  Mix_SetPostMix(nullptr, nullptr);
+  midi = midi_state{};
 }
 
 }  // namespace shindan

@@ -16,7 +16,10 @@ namespace {
 // off centre never moves the cursor.
 constexpr Sint16 stick_press = 16384;
 
-std::vector<SDL_GameController*> pads;
+struct pad_state {
+  std::vector<SDL_GameController*> open;  // every pad plugged in, in the order they came
+};
+pad_state pads;
 
 bool pad_key_down(SDL_GameController* pad, plat_key key) {
   const auto button = [pad](SDL_GameControllerButton b) { return SDL_GameControllerGetButton(pad, b) != 0; };
@@ -43,28 +46,29 @@ void take_pad_event(const SDL_Event& event) {
   if (event.type == SDL_CONTROLLERDEVICEADDED) {
     // Pads present at start arrive this way too, one event each.
     SDL_GameController* pad = SDL_GameControllerOpen(event.cdevice.which);
-    if (pad != nullptr && std::find(pads.begin(), pads.end(), pad) == pads.end())
-      pads.push_back(pad);
+    if (pad != nullptr && std::find(pads.open.begin(), pads.open.end(), pad) == pads.open.end())
+      pads.open.push_back(pad);
     else if (pad != nullptr)
       SDL_GameControllerClose(pad);  // already open: drop the extra reference
   } else if (event.type == SDL_CONTROLLERDEVICEREMOVED) {
     SDL_GameController* pad = SDL_GameControllerFromInstanceID(event.cdevice.which);
-    const auto it = std::find(pads.begin(), pads.end(), pad);
-    if (it != pads.end()) {
+    const auto it = std::find(pads.open.begin(), pads.open.end(), pad);
+    if (it != pads.open.end()) {
       SDL_GameControllerClose(pad);
-      pads.erase(it);
+      pads.open.erase(it);
     }
   }
 }
 
 bool any_pad_key_down(plat_key key) {
-  return std::any_of(pads.begin(), pads.end(), [key](SDL_GameController* pad) { return pad_key_down(pad, key); });
+  return std::any_of(pads.open.begin(), pads.open.end(),
+                     [key](SDL_GameController* pad) { return pad_key_down(pad, key); });
 }
 
 void close_pads() {
-  for (SDL_GameController* pad : pads)
+  for (SDL_GameController* pad : pads.open)
     SDL_GameControllerClose(pad);
-  pads.clear();
+  pads.open.clear();
 }
 
 }  // namespace shindan

@@ -5,9 +5,9 @@
 // included), the window's close button and the session's quit request (Alt+F4
 // among them) ask to close; a tune that played to its end, told by the audio
 // side through an event of our own, ends the tune. F11 switches full screen
-// here and goes no further; gamepads coming and going are opened and closed
-// here. Everything else is dropped at once, so mouse movement never holds a
-// frame up.
+// and F12 saves the screen as a picture, here, and go no further; gamepads
+// coming and going are opened and closed here. Everything else is dropped at
+// once, so mouse movement never holds a frame up.
 #include <iconv.h>
 #include <unistd.h>
 
@@ -57,6 +57,9 @@ void translate(const SDL_Event& event) {
       if (event.key.keysym.scancode == SDL_SCANCODE_F11) {
         if (event.key.repeat == 0)
           set_window_fullscreen(!window.fullscreen);
+      } else if (event.key.keysym.scancode == SDL_SCANCODE_F12) {
+        if (event.key.repeat == 0)
+          save_screenshot();
       } else if (event.key.keysym.sym == SDLK_ESCAPE) {
         // Every repeat asks again; the first one closes, the rest find the
         // window gone.
@@ -140,6 +143,8 @@ plat_event plat_poll_event() {
   SDL_Event event;
   while (SDL_PollEvent(&event) == 1)
     translate(event);
+  if (take_tune_time())
+    events.waiting.push_back(plat_event::tune_ended);
   if (events.waiting.empty() || !window.open)
     return plat_event::none;
   const plat_event next = events.waiting.front();

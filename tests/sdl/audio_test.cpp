@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -55,15 +56,17 @@ void put_vlq(std::string* out, std::uint32_t n) {
 }
 
 // A MIDI file with one note of the given length (120 beats a minute, 96
-// ticks a beat), in a folder whose name has a space.
-std::string write_tune(const std::string& name, int note_ms) {
+// ticks a beat) and its end of track at end_ms (at the note's end when 0),
+// in a folder whose name has a space.
+std::string write_tune(const std::string& name, int note_ms, int end_ms = 0) {
   const auto ticks = static_cast<std::uint32_t>(note_ms * 96 / 500);
+  const auto rest = static_cast<std::uint32_t>(end_ms > note_ms ? (end_ms - note_ms) * 96 / 500 : 0);
   std::string track;
   put_vlq(&track, 0);
   track += std::string("\x90\x3C\x64", 3);
   put_vlq(&track, ticks);
   track += std::string("\x80\x3C\x00", 3);
-  put_vlq(&track, 0);
+  put_vlq(&track, rest);
   track += std::string("\xFF\x2F\x00", 3);
   const auto n = static_cast<std::uint32_t>(track.size());
   std::string file = std::string("MThd\0\0\0\x06\0\0\0\x01\0\x60", 14) + "MTrk";
@@ -154,6 +157,76 @@ TEST(tunes, a_stop_a_restart_or_a_new_tune_is_no_end) {
   plat_close_tune();
   EXPECT_TRUE(plat_tune_stopped());
   EXPECT_EQ(pump(1000), 0);
+}
+
+// Where each sound starts again after at least a tenth of a second of near
+// silence, in seconds from the start of the samples (16-bit, interleaved).
+// A sound already going at the start is not one.
+std::vector<double> onsets(const std::vector<std::int16_t>& samples, int channels, int rate) {
+  std::vector<double> found;
+  const std::size_t quiet_needed = static_cast<std::size_t>(rate / 10);
+  std::size_t quiet = 0;
+  bool after_silence = false;
+  const std::size_t frames = samples.size() / static_cast<std::size_t>(channels);
+  for (std::size_t frame = 0; frame < frames; ++frame) {
+    int loudest = 0;
+    for (int c = 0; c < channels; ++c)
+      loudest = std::max(loudest, std::abs(static_cast<int>(samples[frame * channels + c])));
+    quiet = loudest < 100 ? quiet + 1 : 0;
+    after_silence = after_silence || quiet >= quiet_needed;
+    if (loudest >= 1000 && after_silence) {
+      found.push_back(static_cast<double>(frame) / rate);
+      after_silence = false;
+    }
+  }
+  return found;
+}
+
+// Listened to on the device: a short note and a long rest loop at the end
+// of track, 1.5 s, as the Windows sequencer loops them; not when the note
+// has died away, nor seconds later when the synthesiser lets go of it.
+TEST(tunes, a_tune_loops_at_its_end_of_track) {
+  if (!have_soundfont())
+    GTEST_SKIP() << "no General-MIDI soundfont";
+  const char* driver = SDL_GetCurrentAudioDriver();
+  int rate = 0;
+  Uint16 format = 0;
+  int channels = 0;
+  if (driver == nullptr || std::string(driver) != "disk" || Mix_QuerySpec(&rate, &format, &channels) == 0 ||
+      format != AUDIO_S16SYS)
+    GTEST_SKIP() << "the samples can be heard on SDL's disk driver with 16-bit samples only";
+  ASSERT_TRUE(plat_open_tune(write_tune("rest.mid", 250, 1500).c_str()));
+  plat_play_tune();
+  wait_until_sounding();
+  const fs::path heard = temp_folder / "audio.raw";
+  const auto from = fs::file_size(heard);
+  int ends = 0;
+  pump(30000, [&](int ended) {
+    for (; ends < ended; ++ends)
+      plat_play_tune();
+    return ends >= 4;
+  });
+  ASSERT_EQ(ends, 4);
+  pump(500);
+  plat_stop_tune();
+  pump(200);
+
+  const auto to = fs::file_size(heard);
+  std::vector<std::int16_t> samples((to - from) / 2);
+  std::FILE* f = std::fopen(heard.c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  std::fseek(f, static_cast<long>(from), SEEK_SET);
+  samples.resize(std::fread(samples.data(), 2, samples.size(), f));
+  std::fclose(f);
+  const std::vector<double> starts = onsets(samples, channels, rate);
+  ASSERT_GE(starts.size(), 4u) << "the tune did not sound at every start";
+  for (std::size_t i = 1; i < starts.size(); ++i) {
+    const double loop = starts[i] - starts[i - 1];
+    std::printf("loop %zu: %.3f s\n", i, loop);
+    EXPECT_GT(loop, 1.35) << "loop " << i;
+    EXPECT_LT(loop, 1.75) << "loop " << i;
+  }
+  plat_close_tune();
 }
 
 TEST(tunes, a_tune_closed_while_loading_never_sounds) {

@@ -4,7 +4,10 @@ openbox: the desktop program must show the whole waiting title where the
 fitted picture belongs (twice the size, centred, black bars above and below),
 in a 640x480 window after F11 and full screen again after a second F11; the
 window carries the game's name, or the one title.txt gives, and icon.bmp as
-its icon.
+its icon. On a 1280x800 screen, whose height is no whole multiple of the
+picture's, full screen fills the height (the picture smoothed to 1067x800,
+bars left and right only), and with SHINDAN_SCALE=integer shows the picture
+pixel for pixel at 640x480 in the middle.
 
   screen_test.py --program SHINDAN --tool SHINDAN_TOOL --game GAME_DIR --work DIR
 
@@ -73,6 +76,86 @@ def windowed_share(session, window, title, keep=None):
     if x < 0 or y < 0 or x + WIDTH > width or y + HEIGHT > height:
         return 1.0
     return differing_share(crop(width, pixels, x, y, WIDTH, HEIGHT), title)
+
+
+WIDE_W, WIDE_H = 1280, 800
+# The largest 4:3 picture on the wide screen, rounded to whole pixels.
+WIDE_FITTED = ((WIDE_W - 1067) // 2, 0, 1067, WIDE_H)
+# Root-mean-square difference, in shares of full scale, between the replay's
+# title and the fitted picture brought back to 640x480: the smoothing and the
+# way back cost about 0.03; the picture left at 640x480, or missing, 0.1.
+SMOOTH_ENOUGH = 0.05
+
+
+def rms_difference(png, left, top, w, h, reference_png):
+    """RMS difference between the rectangle of a screenshot, brought back to
+    the picture's size, and the reference picture."""
+    scaled = subprocess.run(["convert", "png:-", "-crop", "%dx%d+%d+%d" % (w, h, left, top), "+repage", "-resize",
+                             "%dx%d!" % (WIDTH, HEIGHT), "png:-"], input=png, stdout=subprocess.PIPE,
+                            check=True).stdout
+    answer = subprocess.run(["compare", "-metric", "RMSE", "png:-", reference_png, "null:"], input=scaled,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE).stderr.decode()
+    try:
+        return float(answer.split("(")[1].split(")")[0])
+    except (IndexError, ValueError):
+        raise Failure("compare answered %r" % answer)
+
+
+def wide_screen(session, program, pack, work, title, title_png):
+    """Full screen on the wide screen: smoothed to fill its height, and
+    whole pixels with SHINDAN_SCALE=integer."""
+    folder = os.path.join(work, "wide")
+    fill_folder(pack, folder, link=True)
+    for scale in ("smooth", "integer"):
+        env = dict(session.env, SDL_AUDIODRIVER="dummy")
+        env.pop("SHINDAN_WINDOWED", None)
+        env.pop("SHINDAN_SCALE", None)
+        if scale == "integer":
+            env["SHINDAN_SCALE"] = "integer"
+        keep = os.path.join(work, "wide-%s.png" % scale)
+        game = subprocess.Popen([program], cwd=folder, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            if scale == "integer":
+                left, top = (WIDE_W - WIDTH) // 2, (WIDE_H - HEIGHT) // 2
+
+                def measure():
+                    width, height, pixels = session.grab(keep=keep)
+                    if (width, height) != (WIDE_W, WIDE_H):
+                        return 1.0
+                    inside = crop(width, pixels, left, top, WIDTH, HEIGHT)
+                    outside = pixels.count(0) - inside.count(0)
+                    if outside != len(pixels) - len(inside):
+                        return 1.0
+                    return differing_share(inside, title)
+
+                session.expect("whole pixels on the wide screen", measure, 60)
+                continue
+            left, top, w, h = WIDE_FITTED
+            best = [1.0]
+
+            def fills_height():
+                if game.poll() is not None:
+                    raise Failure("the program ended")
+                width, height, pixels = session.grab(keep=keep)
+                if (width, height) != (WIDE_W, WIDE_H):
+                    return False
+                # Black bars left and right of the picture, none above or below.
+                for y in range(height):
+                    row = pixels[y * width * 3:(y + 1) * width * 3]
+                    if row[:left * 3].count(0) != left * 3 or row[(left + w) * 3:].count(0) != (width - left - w) * 3:
+                        return False
+                with open(keep, "rb") as f:
+                    best[0] = min(best[0], rms_difference(f.read(), left, top, w, h, title_png))
+                return best[0] <= SMOOTH_ENOUGH
+
+            try:
+                session.wait_for("the picture filling the height", fills_height, 60)
+            except Failure:
+                raise Failure("the wide screen never showed the title at 1067x800 (best RMS difference %.3f)"
+                              % best[0])
+            log("  the title fills the wide screen's height (RMS difference %.3f)" % best[0])
+        finally:
+            stop(game)
 
 
 def run(session, program, pack, work, title, name):
@@ -156,6 +239,10 @@ def main():
         folder = replay(os.path.abspath(args.tool), pack, ["until title 7 max 20000", "shot title.png"],
                         os.path.join(work, "replay"))
         title = to_565(raw_rgb(os.path.join(folder, "title.png")))
+        log("a %dx%d screen:" % (WIDE_W, WIDE_H))
+        with XSession(WIDE_W, WIDE_H, xdotool_timeout=10) as session:
+            wide_screen(session, os.path.abspath(args.program), pack, work, title,
+                        os.path.join(folder, "title.png"))
         for manager in (None, "openbox"):
             log("%s:" % (manager or "no window manager"))
             with XSession(SCREEN_W, SCREEN_H, manager=manager, xdotool_timeout=10) as session:

@@ -181,10 +181,16 @@ class XSession:
         if manager:
             self.manager = subprocess.Popen([manager], env=self.env, stdout=subprocess.DEVNULL,
                                             stderr=subprocess.DEVNULL)
-            # A window manager announces itself on the root window.
-            wait_for(manager, lambda: b"window id" in subprocess.run(
-                ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env, stdout=subprocess.PIPE,
-                stderr=subprocess.DEVNULL).stdout, 20)
+            # A window manager announces itself on the root window; slow on
+            # a busy machine. A session that never starts leaves no server
+            # behind, which would hold the test's output open.
+            try:
+                wait_for(manager, lambda: b"window id" in subprocess.run(
+                    ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env, stdout=subprocess.PIPE,
+                    stderr=subprocess.DEVNULL).stdout, 60)
+            except Failure:
+                self.close()
+                raise
 
     def __enter__(self):
         return self
@@ -458,17 +464,20 @@ def answer_questions(session, pictures, answers, fixed_order=None):
     return asked
 
 
-def finish_analysis(session, analysis, what, keep, result, ignore=None):
+def finish_analysis(session, analysis, what, keep, result, ignore=None, on_built=None):
     """After the last answer: Space past the band and the scale, Space for
-    every trait at once, the built analysis compared with the replay's; the
-    result file, written as the analysis started, must be there already;
-    then Space for the closing wipe, seen on the screen. Answers the result
+    every trait at once, the built analysis compared with the replay's (and
+    on_built called while it shows); the result file, written as the
+    analysis started, must be there already; then Space for the closing
+    wipe, seen on the screen. Answers the result
     file's bytes."""
     time.sleep(3.5)
     session.tap("space")
     time.sleep(1.0)
     session.tap("space")
     session.expect_screen(analysis, what, 90, keep, ignore)
+    if on_built:
+        on_built()
     if not os.path.exists(result):
         raise Failure("no result file while the analysis is shown")
     with open(result, "rb") as f:

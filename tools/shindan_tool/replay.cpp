@@ -3,8 +3,6 @@
 // from the script, so the same script gives the same frames every time.
 #include "tools/shindan_tool/replay.h"
 
-#include <png.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +14,7 @@
 #include "app/transitions.h"
 #include "game/game.h"
 #include "gfx/gfx.h"
+#include "platform/common/frame_png.h"
 #include "platform/common/sjis.h"
 #include "platform/headless/headless.h"
 #include "sound/sound.h"
@@ -86,23 +85,6 @@ void collect_events(replay_session* session) {
   for (; session->tune_calls_seen < calls.size(); ++session->tune_calls_seen) {
     session->log += stamp + "tune " + calls[session->tune_calls_seen] + "\n";
   }
-}
-
-std::uint32_t widen(std::uint32_t value, int bits) {
-  return bits == 5 ? (value << 3) | (value >> 2) : (value << 2) | (value >> 4);
-}
-
-std::uint32_t pixel_rgb(std::uint16_t p, bool five_five_five) {
-  std::uint32_t r, g, b;
-  if (five_five_five) {
-    r = widen((p >> 10) & 31u, 5);
-    g = widen((p >> 5) & 31u, 5);
-  } else {
-    r = widen((p >> 11) & 31u, 5);
-    g = widen((p >> 5) & 63u, 6);
-  }
-  b = widen(p & 31u, 5);
-  return (r << 16) | (g << 8) | b;
 }
 
 }  // namespace
@@ -185,47 +167,18 @@ std::uint32_t screen_rgb(std::int32_t x, std::int32_t y, bool five_five_five) {
   const std::size_t index = static_cast<std::size_t>(y) * screen_width + static_cast<std::size_t>(x);
   if (x < 0 || y < 0 || x >= screen_width || y >= screen_height || index >= pixels.size())
     return 0;
-  return pixel_rgb(pixels[index], five_five_five);
-}
-
-// libpng reports errors by longjmp; keeping the setjmp in a function of its
-// own leaves no caller's locals to be clobbered.
-bool encode_png(std::FILE* file, const png_byte* rgb) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  if (png == nullptr)
-    return false;
-  png_infop info = png_create_info_struct(png);
-  if (info == nullptr || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, info != nullptr ? &info : nullptr);
-    return false;
-  }
-  png_init_io(png, file);
-  png_set_IHDR(png, info, screen_width, screen_height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (std::int32_t y = 0; y < screen_height; ++y) {
-    png_write_row(png, rgb + static_cast<std::size_t>(y) * screen_width * 3);
-  }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return true;
+  return frame_pixel_rgb(pixels[index], five_five_five);
 }
 
 bool write_screen_png(const std::string& path, bool five_five_five) {
-  std::vector<png_byte> rgb(static_cast<std::size_t>(screen_width) * screen_height * 3);
-  for (std::int32_t y = 0; y < screen_height; ++y) {
-    for (std::int32_t x = 0; x < screen_width; ++x) {
-      const std::uint32_t c = screen_rgb(x, y, five_five_five);
-      png_byte* out = &rgb[(static_cast<std::size_t>(y) * screen_width + static_cast<std::size_t>(x)) * 3];
-      out[0] = static_cast<png_byte>(c >> 16);
-      out[1] = static_cast<png_byte>(c >> 8);
-      out[2] = static_cast<png_byte>(c);
-    }
-  }
+  const std::vector<std::uint16_t>& pixels = headless::screen();
+  if (pixels.size() < static_cast<std::size_t>(screen_width) * screen_height)
+    return false;
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr)
     return false;
-  const bool encoded = encode_png(file, rgb.data());
+  const bool encoded =
+      write_frame_png(file, pixels.data(), screen_width * 2, screen_width, screen_height, five_five_five);
   return std::fclose(file) == 0 && encoded;
 }
 
