@@ -2,12 +2,14 @@
 """Plays the Windows build under Wine on a virtual X screen and checks it
 against the headless replay of the same key presses.
 
-  wine_play.py --source DIR --work DIR --game DIR --tool PATH
+  wine_play.py --source DIR --work DIR --game DIR --tool PATH --arch x64|x86
 
 --game is the native build's folder with the generated pictures, sounds and
-tunes; --tool the shindan-tool beside them. The Windows program is
-cross-compiled into --work first. Exits 77 (skipped) when Wine, MinGW-w64,
-Xvfb, xdotool or ImageMagick are missing.
+tunes; --tool the shindan-tool beside them. The Windows program for --arch
+(64-bit or 32-bit) is cross-compiled into --work first; the 32-bit one plays
+in a 32-bit Wine prefix, on Wine's 32-bit loader alone. Exits 77 (skipped)
+when Wine (for x86: its 32-bit loader), MinGW-w64, Xvfb, xdotool or
+ImageMagick are missing.
 """
 
 import os
@@ -26,6 +28,16 @@ from display_session import (  # noqa: E402
 # ファイルオープンに失敗しました, as Wine's message box trace prints it.
 OPEN_FAILED_TRACE = (r'L"\30d5\30a1\30a4\30eb\30aa\30fc\30d7\30f3\306b\5931\6557'
                      r'\3057\307e\3057\305f"')
+
+
+# The cross-compiler, the toolchain file and the Wine prefix's kind of each
+# Windows build.
+ARCHES = {
+    "x64": ("x86_64-w64-mingw32-g++", "mingw-w64-x86_64.cmake", "win64"),
+    "x86": ("i686-w64-mingw32-g++", "mingw-w64-i686.cmake", "win32"),
+}
+# Debian's wine32 package: the loader of 32-bit prefixes.
+WINE32_LOADER = "/usr/lib/wine/wine"
 
 
 def run(cmd, **kwargs):
@@ -86,11 +98,11 @@ def prepare_prefix(env):
     run(["wineserver", "-w"], env=env)
 
 
-def build_windows_program(source, work, game):
+def build_windows_program(source, work, game, toolchain):
     build = os.path.join(work, "windows")
     if not os.path.exists(os.path.join(build, "CMakeCache.txt")):
         run(["cmake", "-S", source, "-B", build, "-G", "Ninja",
-             "-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(source, "cmake", "mingw-w64-x86_64.cmake"),
+             "-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(source, "cmake", toolchain),
              "-DCMAKE_BUILD_TYPE=Release", "-DSHINDAN_ASSET_DIR=" + game], stdout=subprocess.DEVNULL)
     run(["cmake", "--build", build], stdout=subprocess.DEVNULL)
     return os.path.join(build, "game")
@@ -178,10 +190,16 @@ def scenario_play(display, exe, pack, work, references, replay_folder):
 
 
 def main():
-    args = arguments("source", "work", "game", "tool")
+    args = arguments("source", "work", "game", "tool", "arch")
+    if args.arch not in ARCHES:
+        print("--arch is x64 or x86, not " + args.arch)
+        return 1
+    compiler, toolchain, wine_arch = ARCHES[args.arch]
 
-    if tools_missing(["wine", "wineserver", "wineboot", "x86_64-w64-mingw32-g++", "Xvfb", "xdotool", "import",
-                      "convert"]):
+    if tools_missing(["wine", "wineserver", "wineboot", compiler, "Xvfb", "xdotool", "import", "convert"]):
+        return SKIP
+    if wine_arch == "win32" and not os.access(WINE32_LOADER, os.X_OK):
+        print("SKIPPED: not installed: Wine's 32-bit loader (wine32:i386)")
         return SKIP
 
     work = os.path.abspath(args.work)
@@ -191,8 +209,8 @@ def main():
         print("the asset pack is missing from " + pack)
         return 1
 
-    log("cross-compiling shindan.exe")
-    exe = os.path.join(build_windows_program(os.path.abspath(args.source), work, pack), "shindan.exe")
+    log("cross-compiling shindan.exe for " + args.arch)
+    exe = os.path.join(build_windows_program(os.path.abspath(args.source), work, pack, toolchain), "shindan.exe")
 
     # The headless replay of the same Shift test gives the reference frames.
     replay_folder = os.path.join(work, "replay")
@@ -206,6 +224,7 @@ def main():
     env = dict(os.environ)
     env.update({
         "WINEPREFIX": os.path.join(work, "prefix"),
+        "WINEARCH": wine_arch,
         "WINEDEBUG": "-all,trace+msgbox",
         "WINEDLLOVERRIDES": "mscoree,mshtml=",
         "HOME": home,
