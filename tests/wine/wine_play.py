@@ -30,14 +30,15 @@ OPEN_FAILED_TRACE = (r'L"\30d5\30a1\30a4\30eb\30aa\30fc\30d7\30f3\306b\5931\6557
                      r'\3057\307e\3057\305f"')
 
 
-# The cross-compiler, the toolchain file and the Wine prefix's kind of each
-# Windows build.
+# The cross-compiler, the toolchain file, the Wine prefix's kind and Wine's
+# loader of each Windows build. The loader is named, not left to the wine
+# script: that one takes the 32-bit loader whenever Debian's wine32 is
+# installed, even for a 64-bit prefix, and on a system that cannot run 32-bit
+# programs nothing would start at all.
 ARCHES = {
-    "x64": ("x86_64-w64-mingw32-g++", "mingw-w64-x86_64.cmake", "win64"),
-    "x86": ("i686-w64-mingw32-g++", "mingw-w64-i686.cmake", "win32"),
+    "x64": ("x86_64-w64-mingw32-g++", "mingw-w64-x86_64.cmake", "win64", "/usr/lib/wine/wine64"),
+    "x86": ("i686-w64-mingw32-g++", "mingw-w64-i686.cmake", "win32", "/usr/lib/wine/wine"),
 }
-# Debian's wine32 package: the loader of 32-bit prefixes.
-WINE32_LOADER = "/usr/lib/wine/wine"
 
 
 def run(cmd, **kwargs):
@@ -52,7 +53,7 @@ class Game:
         self.display = display
         self.trace_path = trace
         self.trace = open(trace, "wb")
-        self.process = subprocess.Popen(["wine", "shindan.exe"], cwd=folder, env=display.env,
+        self.process = subprocess.Popen([display.env["WINELOADER"], "shindan.exe"], cwd=folder, env=display.env,
                                         stdout=subprocess.DEVNULL, stderr=self.trace)
 
     def boxes(self):
@@ -84,7 +85,7 @@ class Game:
 def prepare_prefix(env):
     if not os.path.exists(os.path.join(env["WINEPREFIX"], "system.reg")):
         log("wine: creating the prefix")
-        run(["wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        run([env["WINELOADER"], "wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         run(["wineserver", "-w"], env=env)  # the registry files are written at its end
     # Wine draws DirectDraw through OpenGL unless told otherwise; on a virtual
     # screen with software OpenGL that runs the game at a few frames a second
@@ -93,7 +94,7 @@ def prepare_prefix(env):
     with open(os.path.join(env["WINEPREFIX"], "user.reg"), encoding="latin-1") as f:
         configured = '"renderer"="gdi"' in f.read()
     if not configured:
-        run(["wine", "reg", "add", r"HKCU\Software\Wine\Direct3D", "/v", "renderer", "/t", "REG_SZ", "/d", "gdi",
+        run([env["WINELOADER"], "reg", "add", r"HKCU\Software\Wine\Direct3D", "/v", "renderer", "/t", "REG_SZ", "/d", "gdi",
              "/f"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     run(["wineserver", "-w"], env=env)
 
@@ -194,12 +195,20 @@ def main():
     if args.arch not in ARCHES:
         print("--arch is x64 or x86, not " + args.arch)
         return 1
-    compiler, toolchain, wine_arch = ARCHES[args.arch]
+    compiler, toolchain, wine_arch, loader = ARCHES[args.arch]
 
-    if tools_missing(["wine", "wineserver", "wineboot", compiler, "Xvfb", "xdotool", "import", "convert"]):
+    if tools_missing(["wineserver", compiler, "Xvfb", "xdotool", "import", "convert"]):
         return SKIP
-    if wine_arch == "win32" and not os.access(WINE32_LOADER, os.X_OK):
-        print("SKIPPED: not installed: Wine's 32-bit loader (wine32:i386)")
+    if not os.access(loader, os.X_OK):
+        print("SKIPPED: not installed: Wine's loader " + loader +
+              (" (wine32:i386)" if wine_arch == "win32" else " (wine64)"))
+        return SKIP
+    # Some kernels are built without 32-bit support: the loader is there but
+    # cannot start.
+    try:
+        subprocess.run([loader, "--version"], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    except (OSError, subprocess.CalledProcessError) as error:
+        print("SKIPPED: Wine's loader %s does not run on this system: %s" % (loader, error))
         return SKIP
 
     work = os.path.abspath(args.work)
@@ -225,6 +234,7 @@ def main():
     env.update({
         "WINEPREFIX": os.path.join(work, "prefix"),
         "WINEARCH": wine_arch,
+        "WINELOADER": loader,
         "WINEDEBUG": "-all,trace+msgbox",
         "WINEDLLOVERRIDES": "mscoree,mshtml=",
         "HOME": home,
