@@ -4,6 +4,10 @@
 #             command line chooses for this one game
 # make test   builds everything and runs every test, the sanitizer build included
 # make deb    builds the Debian package $(BUILD)/shindan_<version>_amd64.deb
+# make dist   fills dist/ with every release file of this version
+#
+# Each of them first installs the Debian packages it needs, and only those
+# (scripts/install-deps says which).
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
@@ -17,15 +21,33 @@ TEST_TIMEOUT ?= 600
 # modules are there, so that a later "make web" does not drop them.
 WEB_TEST_SITE ?= $(if $(wildcard $(WEB_BUILD)/site/index.html),$(if $(wildcard $(WEB_NODE)/node_modules),$(abspath $(WEB_BUILD))/site))
 
-.PHONY: deps build play test test-normal test-asan windows deb web web-play web-node clean
+VERSION := $(shell cat VERSION)
+# Release files carry the time of the last commit, not the time of the build
+# (the reproducible-builds convention; gcc, dpkg-deb and scripts/make-dist
+# take it from here).
+ifndef SOURCE_DATE_EPOCH
+SOURCE_DATE_EPOCH := $(shell git log -1 --format=%ct 2>/dev/null)
+endif
+ifneq ($(SOURCE_DATE_EPOCH),)
+export SOURCE_DATE_EPOCH
+endif
 
+.PHONY: deps build play test test-normal test-asan windows windows-x64 windows-x86 deb web web-play web-node \
+  dist clean
+
+# What a target installs for: play, and what each target adds; a target's
+# additions hold for everything it builds on, so "make dist" installs for
+# dist before its first build.
+DEPS_FOR = play
 deps:
-	@scripts/install-deps
+	@scripts/install-deps $(DEPS_FOR)
 
+# make play builds only the game; any other target everything configured.
+BUILD_TARGETS ?=
 build: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHINDAN_WERROR=$(WERROR) \
-	  -DSHINDAN_WEB_SITE=$(WEB_TEST_SITE) -DSHINDAN_WEB_NODE_MODULES=$(WEB_NODE)/node_modules
-	cmake --build $(BUILD) -j $(JOBS)
+	  -DSHINDAN_WEB_SITE=$(WEB_TEST_SITE) -DSHINDAN_WEB_NODE_MODULES=$(WEB_NODE)/node_modules $(BUILD_OPTIONS)
+	cmake --build $(BUILD) -j $(JOBS) $(BUILD_TARGETS)
 
 # LANG given to make is the player's choice for this game, whatever
 # LANGUAGE or LC_ALL say; a LANG that only comes from the environment is left
@@ -33,10 +55,15 @@ build: deps
 ifeq ($(origin LANG),command line)
 play: export SHINDAN_LANG = $(if $(filter ja%,$(LANG)),ja,en)
 endif
+play: BUILD_TARGETS = --target shindan
 play: build
 	$(BUILD)/shindan-launcher
 
-test-normal test-asan: WERROR = ON
+test test-normal test-asan: WERROR = ON
+test test-normal test-asan: DEPS_FOR += test
+# The tests and benchmarks are asked for, so that a missing library stops the
+# build instead of leaving them out.
+test test-normal: BUILD_OPTIONS = -DSHINDAN_TESTS=ON -DSHINDAN_BENCH=ON
 
 # The normal build's tests include the browser edition's.
 test-normal: WEB_TEST_SITE = $(abspath $(WEB_BUILD))/site
@@ -45,21 +72,30 @@ test-normal: build web web-node
 
 test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSHINDAN_SANITIZE=ON -DSHINDAN_DESKTOP=ON \
-	  -DSHINDAN_WERROR=$(WERROR)
+	  -DSHINDAN_WERROR=$(WERROR) -DSHINDAN_TESTS=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) --timeout $(TEST_TIMEOUT)
 
 test: test-normal test-asan
 
-# make windows   cross-compiles shindan.exe with MinGW-w64; build-windows/game
-# then holds the program and every file it opens, ready to zip, and
-# build-windows/game-en the same program with the English pack
-windows: build
-	cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+# make windows   cross-compiles shindan.exe with MinGW-w64 for 64-bit and
+# 32-bit Windows; build-windows/game then holds the 64-bit program and every
+# file it opens, ready to zip, and build-windows/game-en the same program with
+# the English pack; build-windows-x86/ the same for the 32-bit program
+windows: DEPS_FOR += windows
+windows: windows-x64 windows-x86
+
+WINDOWS_BUILD_x64 = build-windows
+WINDOWS_BUILD_x86 = build-windows-x86
+WINDOWS_TOOLCHAIN_x64 = cmake/mingw-w64-x86_64.cmake
+WINDOWS_TOOLCHAIN_x86 = cmake/mingw-w64-i686.cmake
+windows-x64 windows-x86: windows-%: build
+	cmake -S . -B $(WINDOWS_BUILD_$*) -G Ninja -DCMAKE_TOOLCHAIN_FILE=$(WINDOWS_TOOLCHAIN_$*) \
 	  -DCMAKE_BUILD_TYPE=Release -DSHINDAN_ASSET_DIR=$(abspath $(BUILD))/game \
 	  -DSHINDAN_ASSET_EN_DIR=$(abspath $(BUILD))/game-en
-	cmake --build build-windows -j $(JOBS)
+	cmake --build $(WINDOWS_BUILD_$*) -j $(JOBS)
 
+deb: DEPS_FOR += deb
 deb: build
 	cd $(BUILD) && cpack -G DEB
 
@@ -73,6 +109,7 @@ WEB_NODE = $(abspath $(WEB_BUILD))/node
 # must find Debian's node modules (acorn and others).
 WEB_ENV = NODE_PATH=/usr/share/nodejs
 
+web: DEPS_FOR += web
 web: build
 	$(WEB_ENV) emcmake cmake -S . -B $(WEB_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DSHINDAN_WERROR=$(WERROR) \
 	  -DSHINDAN_ASSET_DIR=$(abspath $(BUILD))/game \
@@ -92,5 +129,17 @@ web-play: web
 	@echo "The game is served on http://127.0.0.1:$(WEB_PORT)/ (Ctrl+C stops the server)"
 	cd $(WEB_BUILD)/site && python3 -m http.server $(WEB_PORT) --bind 127.0.0.1
 
+# make dist   dist/ with this version's release files: the Debian package,
+#             shindan-<version>-windows-x64.zip and -windows-x86.zip,
+#             shindan-<version>-web.tar.gz and SHA256SUMS; the same bytes
+#             from every build of the same commit (scripts/check-reproducible)
+DIST ?= dist
+dist: DEPS_FOR += dist
+dist: deb windows web
+	scripts/make-dist --version $(VERSION) --out $(DIST) \
+	  --deb $(BUILD)/shindan_$(VERSION)_amd64.deb \
+	  --windows x64=$(WINDOWS_BUILD_x64) --windows x86=$(WINDOWS_BUILD_x86) \
+	  --web $(WEB_BUILD)/site --readme packaging/windows/README.txt --licences packaging/copyright
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-windows $(WEB_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WINDOWS_BUILD_x64) $(WINDOWS_BUILD_x86) $(WEB_BUILD) $(DIST)

@@ -1,18 +1,7 @@
 # Cross-compiling for 64-bit Windows with MinGW-w64.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
 set(SHINDAN_MINGW_PREFIX x86_64-w64-mingw32)
 # The posix-threads flavour when present: its libstdc++ has std::thread and
-# friends; the program itself starts no threads, so either flavour works.
-find_program(SHINDAN_MINGW_CXX NAMES ${SHINDAN_MINGW_PREFIX}-g++-posix ${SHINDAN_MINGW_PREFIX}-g++ REQUIRED)
-find_program(SHINDAN_MINGW_CC NAMES ${SHINDAN_MINGW_PREFIX}-gcc-posix ${SHINDAN_MINGW_PREFIX}-gcc REQUIRED)
-set(CMAKE_C_COMPILER ${SHINDAN_MINGW_CC})
-set(CMAKE_CXX_COMPILER ${SHINDAN_MINGW_CXX})
-set(CMAKE_RC_COMPILER ${SHINDAN_MINGW_PREFIX}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${SHINDAN_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# friends.
+set(SHINDAN_MINGW_FLAVOURS posix win32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)

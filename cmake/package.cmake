@@ -4,7 +4,6 @@ if(NOT SHINDAN_DESKTOP)
   return()
 endif()
 
-set(SHINDAN_VERSION 1.0.0)
 set(SHINDAN_CONTACT "The shindan maintainers <maintainers@users.noreply.c-seed-7758ec7c.example>")
 # The README's screenshots as published with the sources; the software
 # centres show them from there. A distributor sets the real address.
@@ -96,4 +95,5 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-mincho, fluid-soundfont-gm")
 # without it.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-user-dirs")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/deb-rebuild.cmake)
 include(CPack)

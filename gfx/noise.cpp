@@ -39,7 +39,9 @@ struct rand_jump {
   std::uint32_t add = 0;
 };
 
-rand_jump jump_of(std::uint32_t steps) {
+// Only the vector paths jump; a build for a processor without them (the
+// 32-bit Windows program, for machines before SSE2) has no caller.
+[[maybe_unused]] rand_jump jump_of(std::uint32_t steps) {
   rand_jump j;
   for (std::uint32_t i = 0; i < steps; ++i) {
     j.mul *= rand_multiplier;

@@ -5,6 +5,8 @@
 //
 // The platform's opaque handles are the DirectDraw interfaces themselves:
 // plat_display is an IDirectDraw2, plat_surface an IDirectDrawSurface3.
+#include <cstddef>
+
 #include "platform/win32/win32.h"
 
 namespace shindan {
@@ -37,6 +39,26 @@ bool is_empty(const plat_rect& rect) {
   return rect.right <= rect.left || rect.bottom <= rect.top;
 }
 
+// The records handed to DirectDraw and GDI have the sizes the 32-bit systems
+// the game was made for expect; the 64-bit build's differ only by its wider
+// pointers, which a 64-bit system expects in turn.
+#ifndef _WIN64
+static_assert(sizeof(DDSURFACEDESC) == 108, "surface description of 32-bit DirectDraw");
+static_assert(sizeof(DDBLTFX) == 100, "blit effects of 32-bit DirectDraw");
+static_assert(sizeof(BITMAP) == 24, "bitmap record of 32-bit GDI");
+#endif
+// The headers' DDCAPS is DirectX 7's, longer than the capability record the
+// program was written against; DirectDraw fills the version its dwSize names,
+// so the older record is passed as it is.
+using display_caps = DDCAPS_DX5;
+static_assert(sizeof(display_caps) == 364, "capability record of DirectX 5");
+// The font record is the wide form of the 60-byte LOGFONTA, so that the
+// Japanese face name resolves on any code page: the same fields up to the face
+// name, which holds 32 wide characters instead of 32 bytes.
+static_assert(offsetof(LOGFONTW, lfFaceName) == offsetof(LOGFONTA, lfFaceName) && sizeof(LOGFONTA) == 60 &&
+                  sizeof(LOGFONTW) == sizeof(LOGFONTA) + LF_FACESIZE,
+              "wide font record");
+
 DDSURFACEDESC empty_surface_description() {
   DDSURFACEDESC description = {};
   description.dwSize = sizeof(description);
@@ -61,11 +83,12 @@ BOOL WINAPI choose_display_device(GUID* guid, LPSTR, LPSTR, LPVOID context) {
     *chosen = nullptr;
     return DDENUMRET_OK;
   }
-  DDCAPS driver_caps = {};
+  display_caps driver_caps = {};
   driver_caps.dwSize = sizeof(driver_caps);
-  DDCAPS emulation_caps = {};
+  display_caps emulation_caps = {};
   emulation_caps.dwSize = sizeof(emulation_caps);
-  const HRESULT result = device->GetCaps(&driver_caps, &emulation_caps);
+  const HRESULT result =
+      device->GetCaps(reinterpret_cast<DDCAPS*>(&driver_caps), reinterpret_cast<DDCAPS*>(&emulation_caps));
   if (SUCCEEDED(result) && (driver_caps.dwCaps & DDCAPS_3D) != 0 &&
       (driver_caps.ddsCaps.dwCaps & DDSCAPS_TEXTURE) != 0) {
     *chosen = device;

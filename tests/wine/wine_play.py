@@ -2,12 +2,14 @@
 """Plays the Windows build under Wine on a virtual X screen and checks it
 against the headless replay of the same key presses.
 
-  wine_play.py --source DIR --work DIR --game DIR --tool PATH
+  wine_play.py --source DIR --work DIR --game DIR --tool PATH --arch x64|x86
 
 --game is the native build's folder with the generated pictures, sounds and
-tunes; --tool the shindan-tool beside them. The Windows program is
-cross-compiled into --work first. Exits 77 (skipped) when Wine, MinGW-w64,
-Xvfb, xdotool or ImageMagick are missing.
+tunes; --tool the shindan-tool beside them. The Windows program for --arch
+(64-bit or 32-bit) is cross-compiled into --work first; the 32-bit one plays
+in a 32-bit Wine prefix, on Wine's 32-bit loader alone. Exits 77 (skipped)
+when Wine (for x86: its 32-bit loader), MinGW-w64, Xvfb, xdotool or
+ImageMagick are missing.
 """
 
 import os
@@ -29,6 +31,17 @@ OPEN_FAILED_TRACE = (r'L"\30d5\30a1\30a4\30eb\30aa\30fc\30d7\30f3\306b\5931\6557
                      r'\3057\307e\3057\305f"')
 
 
+# The cross-compiler, the toolchain file, the Wine prefix's kind and Wine's
+# loader of each Windows build. The loader is named, not left to the wine
+# script: that one takes the 32-bit loader whenever Debian's wine32 is
+# installed, even for a 64-bit prefix, and on a system that cannot run 32-bit
+# programs nothing would start at all.
+ARCHES = {
+    "x64": ("x86_64-w64-mingw32-g++", "mingw-w64-x86_64.cmake", "win64", "/usr/lib/wine/wine64"),
+    "x86": ("i686-w64-mingw32-g++", "mingw-w64-i686.cmake", "win32", "/usr/lib/wine/wine"),
+}
+
+
 def run(cmd, **kwargs):
     return subprocess.run(cmd, check=True, **kwargs)
 
@@ -41,7 +54,7 @@ class Game:
         self.display = display
         self.trace_path = trace
         self.trace = open(trace, "wb")
-        self.process = subprocess.Popen(["wine", "shindan.exe"], cwd=folder, env=display.env,
+        self.process = subprocess.Popen([display.env["WINELOADER"], "shindan.exe"], cwd=folder, env=display.env,
                                         stdout=subprocess.DEVNULL, stderr=self.trace)
 
     def boxes(self):
@@ -73,7 +86,7 @@ class Game:
 def prepare_prefix(env):
     if not os.path.exists(os.path.join(env["WINEPREFIX"], "system.reg")):
         log("wine: creating the prefix")
-        run(["wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        run([env["WINELOADER"], "wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         run(["wineserver", "-w"], env=env)  # the registry files are written at its end
     # Wine draws DirectDraw through OpenGL unless told otherwise; on a virtual
     # screen with software OpenGL that runs the game at a few frames a second
@@ -82,16 +95,16 @@ def prepare_prefix(env):
     with open(os.path.join(env["WINEPREFIX"], "user.reg"), encoding="latin-1") as f:
         configured = '"renderer"="gdi"' in f.read()
     if not configured:
-        run(["wine", "reg", "add", r"HKCU\Software\Wine\Direct3D", "/v", "renderer", "/t", "REG_SZ", "/d", "gdi",
+        run([env["WINELOADER"], "reg", "add", r"HKCU\Software\Wine\Direct3D", "/v", "renderer", "/t", "REG_SZ", "/d", "gdi",
              "/f"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     run(["wineserver", "-w"], env=env)
 
 
-def build_windows_program(source, work, game):
+def build_windows_program(source, work, game, toolchain):
     build = os.path.join(work, "windows")
     if not os.path.exists(os.path.join(build, "CMakeCache.txt")):
         run(["cmake", "-S", source, "-B", build, "-G", "Ninja",
-             "-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(source, "cmake", "mingw-w64-x86_64.cmake"),
+             "-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(source, "cmake", toolchain),
              "-DCMAKE_BUILD_TYPE=Release", "-DSHINDAN_ASSET_DIR=" + game], stdout=subprocess.DEVNULL)
     run(["cmake", "--build", build], stdout=subprocess.DEVNULL)
     return os.path.join(build, "game")
@@ -185,10 +198,24 @@ def scenario_play(display, exe, pack, work, references, replay_folder):
 
 
 def main():
-    args = arguments("source", "work", "game", "tool")
+    args = arguments("source", "work", "game", "tool", "arch")
+    if args.arch not in ARCHES:
+        print("--arch is x64 or x86, not " + args.arch)
+        return 1
+    compiler, toolchain, wine_arch, loader = ARCHES[args.arch]
 
-    if tools_missing(["wine", "wineserver", "wineboot", "x86_64-w64-mingw32-g++", "Xvfb", "xdotool", "import",
-                      "convert"]):
+    if tools_missing(["wineserver", compiler, "Xvfb", "xdotool", "import", "convert"]):
+        return SKIP
+    if not os.access(loader, os.X_OK):
+        print("SKIPPED: not installed: Wine's loader " + loader +
+              (" (wine32:i386)" if wine_arch == "win32" else " (wine64)"))
+        return SKIP
+    # Some kernels are built without 32-bit support: the loader is there but
+    # cannot start.
+    try:
+        subprocess.run([loader, "--version"], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    except (OSError, subprocess.CalledProcessError) as error:
+        print("SKIPPED: Wine's loader %s does not run on this system: %s" % (loader, error))
         return SKIP
 
     work = os.path.abspath(args.work)
@@ -198,8 +225,8 @@ def main():
         print("the asset pack is missing from " + pack)
         return 1
 
-    log("cross-compiling shindan.exe")
-    exe = os.path.join(build_windows_program(os.path.abspath(args.source), work, pack), "shindan.exe")
+    log("cross-compiling shindan.exe for " + args.arch)
+    exe = os.path.join(build_windows_program(os.path.abspath(args.source), work, pack, toolchain), "shindan.exe")
 
     # The headless replay of the same Shift test gives the reference frames.
     replay_folder = os.path.join(work, "replay")
@@ -213,6 +240,8 @@ def main():
     env = dict(os.environ)
     env.update({
         "WINEPREFIX": os.path.join(work, "prefix"),
+        "WINEARCH": wine_arch,
+        "WINELOADER": loader,
         "WINEDEBUG": "-all,trace+msgbox",
         "WINEDLLOVERRIDES": "mscoree,mshtml=",
         "HOME": home,
