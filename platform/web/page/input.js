@@ -20,7 +20,10 @@ const keys = KEY_NAMES.map(() => ({
   since: 0,         // frames run when it went down
   releasing: false, // up, but held on until the game has seen it
   upAt: 0,          // frames run when it went up
+  queued: 0,        // button presses waiting for the game to see the key up
 }));
+// Quick taps on a button beyond this many are dropped, not stored up.
+const MAX_QUEUED = 3;
 
 function press(index) {
   const k = keys[index];
@@ -46,6 +49,7 @@ export function releaseAll() {
   for (let i = 0; i < keys.length; ++i) {
     keys[i].keyboard = false;
     keys[i].pointers.clear();
+    keys[i].queued = 0;
     letGo(i);
   }
   for (const b of document.querySelectorAll('button[data-key].down'))
@@ -110,9 +114,17 @@ for (const button of document.querySelectorAll('button[data-key]')) {
     } catch (_) {
       // Synthetic pointers cannot be captured; the release still comes.
     }
-    keys[index].pointers.add(e.pointerId);
+    const k = keys[index];
+    k.pointers.add(e.pointerId);
     button.classList.add('down');
-    press(index);
+    // A tap that comes before the game has seen the last one end would
+    // merge with it: it waits its turn instead, so that every tap counts.
+    if (k.down || k.queued > 0 || !keySeenUp(index)) {
+      if (k.queued < MAX_QUEUED)
+        ++k.queued;
+    } else {
+      press(index);
+    }
   });
   const up = (e) => {
     if (!keys[index].pointers.delete(e.pointerId))
@@ -142,13 +154,19 @@ export function keyBits() {
   return bits;
 }
 
-// After each frame: a press let go of early is up once the game has seen it.
+// After each frame: a press let go of early is up once the game has seen it,
+// and a waiting button press goes down once the game has seen the key up.
 export function frameSeen() {
-  keys.forEach((k) => {
+  keys.forEach((k, i) => {
     if (k.releasing && game.frames - k.since >= MIN_HOLD_FRAMES) {
       k.releasing = false;
       k.down = false;
       k.upAt = game.frames;
+    }
+    if (k.queued > 0 && keySeenUp(i)) {
+      --k.queued;
+      press(i);
+      letGo(i);
     }
   });
 }
