@@ -5,9 +5,9 @@
 // the site's files (scripts/web-service-worker writes it and every file's
 // own hash into the SITE line when the site is built). A new build installs
 // beside the old one and takes over only once no page runs the old one, or
-// when a page asks it to and reloads; its cache is filled whole and checked
-// file by file against the hashes before that, so a page is always served
-// one build, never a mix of two.
+// when a page asks it to and reloads; every file is fetched and checked
+// against its hash before any is kept, so a page is always served one build,
+// never a mix of two.
 'use strict';
 
 const SITE = { version: 'unbuilt', files: {} };  // replaced with the build's when the site is made
@@ -28,33 +28,37 @@ function sitePath(url) {
   return url.slice(scope.length).replace(/[?#].*$/, '');
 }
 
-async function keep(cache, path, hash) {
+// One file of this build, checked against its hash: [url, response].
+async function fetchChecked(path, hash) {
   const url = new URL(path, self.registration.scope).href;
-  if (await cache.match(url))
-    return;  // kept by an install that was cut short
   // Asked of the server, not of the browser's cache, which may hold the
   // file of another build.
   const response = await fetch(url, { cache: 'no-cache' });
   if (!response.ok)
     throw new Error(`${path}: ${response.status}`);
-  const bytes = await response.clone().arrayBuffer();
+  const bytes = await response.arrayBuffer();
   if (hex(await crypto.subtle.digest('SHA-256', bytes)) !== hash)
     throw new Error(`${path} is not this build's`);
-  await cache.put(url, response);
+  return [url, new Response(bytes, { headers: response.headers })];
 }
 
+// The whole build is fetched and checked before anything is kept: a server
+// that holds another build by now, or went away, leaves no cache behind.
 async function fill() {
-  const cache = await caches.open(CACHE);
   const todo = Object.entries(SITE.files);
+  const got = [];
+  await Promise.all(Array.from({ length: PARALLEL }, async () => {
+    while (todo.length) {
+      const [path, hash] = todo.shift();
+      got.push(await fetchChecked(path, hash));
+    }
+  }));
+  const cache = await caches.open(CACHE);
   try {
-    await Promise.all(Array.from({ length: PARALLEL }, async () => {
-      while (todo.length) {
-        const [path, hash] = todo.shift();
-        await keep(cache, path, hash);
-      }
-    }));
+    for (const [url, response] of got)
+      await cache.put(url, response);
   } catch (error) {
-    // The server holds another build by now, or went away: no half cache.
+    // Out of room: no half cache either.
     await caches.delete(CACHE);
     throw error;
   }
