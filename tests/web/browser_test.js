@@ -240,6 +240,24 @@ async function tapsAlone(t) {
       assert.equal((await page.evaluate(() => window.asked)).length, 1, 'the switch asked');
       assert.ok(await page.evaluate(() => window.shindanTest.view().kind === 1), 'still in the test');
     }
+    if (q === 2) {
+      // Two quick taps on a button are two presses, though the second
+      // comes before the game has seen the first end.
+      const twoTaps = (key) => page.evaluate((k) => {
+        const button = document.querySelector(`button[data-key="${k}"]`);
+        for (const id of [7, 8]) {
+          for (const type of ['pointerdown', 'pointerup'])
+            button.dispatchEvent(new PointerEvent(type, { pointerId: id, isPrimary: true, bubbles: true }));
+        }
+      }, key);
+      const before = await moves();
+      await twoTaps('down');
+      await untilView(page, (v) => v.marked === 2);
+      await twoTaps('up');
+      await untilView(page, (v) => v.marked === 0);
+      await page.waitForFunction((n) => shindanTest.sounds.filter((s) => s.name === 'c_move.wav').length >= n,
+        { timeout: 60000 }, before + 4);
+    }
     // The answers differ from question to question: bottom, middle, top.
     const answer = [2, 1, 0][q % 3];
     const moved = await moves();
@@ -432,6 +450,87 @@ const scenarios = [
       assert.deepEqual(t.requests.filter((r) => r.includes('elsewhere')), []);
       assert.deepEqual(seen.dialogs, []);
       assert.ok(t.requests.some((r) => r.startsWith('/packs/')), 'the edition\'s packs came instead');
+      // Script written into the page is refused, and so is eval in the
+      // site's own script (evaluated here, the test's own is let through).
+      fs.writeFileSync(path.join(t.packs, 'probe.js'),
+        'try { window.evaluated = eval("true"); } catch (_) { window.evaluated = false; }\n');
+      const ran = await page.evaluate(() => new Promise((resolve) => {
+        const inline = document.createElement('script');
+        inline.textContent = 'window.inlineRan = true;';
+        document.head.append(inline);
+        const probe = document.createElement('script');
+        probe.src = '/test-packs/probe.js';
+        probe.addEventListener('load', () => resolve({ inline: window.inlineRan === true, evaluated: window.evaluated }));
+        document.head.append(probe);
+      }));
+      assert.deepEqual(ran, { inline: false, evaluated: false });
+      await page.waitForFunction(() => window.refused.length >= 2);
+      assert.ok((await page.evaluate(() => window.refused)).every((r) => r.startsWith('script-src')));
+    },
+  },
+  {
+    name: 'layout',
+    async run(t) {
+      const box = () => page.evaluate(() => {
+        const stage = document.getElementById('stage').getBoundingClientRect();
+        const controls = document.getElementById('controls').getBoundingClientRect();
+        const canvas = document.getElementById('screen');
+        return {
+          width: stage.width, height: stage.height, bottom: Math.max(stage.bottom, controls.bottom),
+          canvas: [canvas.width, canvas.height], ratio: devicePixelRatio,
+          fullscreen: document.getElementById('fullscreen').textContent,
+        };
+      });
+      const { page, seen } = await h.openGame(t, '&lang=en');
+      // A laptop's screen: the picture as tall as the page's other parts
+      // leave room for, not only a whole multiple of 640x480, and 4:3.
+      await page.setViewport({ width: 1366, height: 768 });
+      await h.untilFrame(page, 3);
+      let b = await box();
+      assert.ok(b.height > 600 && b.bottom <= 768, JSON.stringify(b));
+      assert.ok(Math.abs(b.width * 3 - b.height * 4) < 4, JSON.stringify(b));
+      assert.deepEqual(b.canvas, [Math.round(b.width * b.ratio), Math.round(b.height * b.ratio)]);
+      // Full screen on a 1280x800 screen: its whole height, and the button
+      // says it leaves.
+      await page.setViewport({ width: 1280, height: 800 });
+      await page.click('#fullscreen');
+      await page.waitForFunction(() => document.fullscreenElement !== null);
+      await h.untilFrame(page, (await h.frames(page)) + 2);
+      b = await box();
+      assert.deepEqual([b.width, b.height, b.fullscreen], [1066, 800, 'Leave full screen']);
+      // Whole-number scaling: the largest whole multiple that fits, kept
+      // for the next visit.
+      await page.click('#integer-scale');
+      await h.untilFrame(page, (await h.frames(page)) + 2);
+      b = await box();
+      assert.deepEqual([b.width, b.height], [640, 480]);
+      await page.evaluate(() => document.exitFullscreen());
+      await page.waitForFunction(() => document.getElementById('fullscreen').textContent === 'Full screen');
+      await page.reload();
+      await page.waitForFunction(() => window.shindanTest && shindanTest.frames >= 2, { timeout: 60000 });
+      assert.equal(await page.$eval('#integer-scale', (e) => e.getAttribute('aria-pressed')), 'true');
+      b = await box();
+      assert.deepEqual([b.width, b.height], [640, 480]);
+      await page.click('#integer-scale');
+      await page.close();
+
+      // A phone: the picture across the screen, everything on it, no line
+      // of keys, and the language switch beside the title.
+      const phone = await h.openGame(t, '&lang=en', null, { phone: true });
+      const p = await phone.page.evaluate(() => {
+        const stage = document.getElementById('stage').getBoundingClientRect();
+        const controls = document.getElementById('controls').getBoundingClientRect();
+        const title = document.getElementById('page-title').getBoundingClientRect();
+        const switcher = document.querySelector('#language button').getBoundingClientRect();
+        return {
+          width: stage.width, bottom: controls.bottom,
+          keys: getComputedStyle(document.getElementById('keys-line')).display,
+          beside: switcher.left >= title.right && switcher.top < title.bottom && switcher.bottom > title.top,
+        };
+      });
+      assert.deepEqual(p, { width: 390, bottom: p.bottom, keys: 'none', beside: true });
+      assert.ok(p.bottom <= 844, 'the controls are on the screen');
+      assert.deepEqual([...seen.errors, ...phone.seen.errors], []);
     },
   },
   {

@@ -20,8 +20,11 @@ const keys = KEY_NAMES.map(() => ({
   since: 0,         // frames run when it went down
   releasing: false, // up, but held on until the game has seen it
   upAt: 0,          // frames run when it went up
+  queued: 0,        // button presses waiting for the game to see the key up
   waiting: false,   // down, but kept from the game until the files are in
 }));
+// Quick taps on a button beyond this many are dropped, not stored up.
+const MAX_QUEUED = 3;
 
 // Space and Shift start a test, whose pictures and sounds may still be on
 // their way (arrivals.js): until they are all in, the game does not see
@@ -86,6 +89,7 @@ export function releaseAll() {
   for (let i = 0; i < keys.length; ++i) {
     keys[i].keyboard = false;
     keys[i].pointers.clear();
+    keys[i].queued = 0;
     letGo(i);
   }
   for (const b of document.querySelectorAll('button[data-key].down'))
@@ -150,9 +154,17 @@ for (const button of document.querySelectorAll('button[data-key]')) {
     } catch (_) {
       // Synthetic pointers cannot be captured; the release still comes.
     }
-    keys[index].pointers.add(e.pointerId);
+    const k = keys[index];
+    k.pointers.add(e.pointerId);
     button.classList.add('down');
-    press(index);
+    // A tap that comes before the game has seen the last one end would
+    // merge with it: it waits its turn instead, so that every tap counts.
+    if (k.down || k.queued > 0 || !keySeenUp(index)) {
+      if (k.queued < MAX_QUEUED)
+        ++k.queued;
+    } else {
+      press(index);
+    }
   });
   const up = (e) => {
     if (!keys[index].pointers.delete(e.pointerId))
@@ -183,13 +195,22 @@ export function keyBits() {
   return bits;
 }
 
-// After each frame: a press let go of early is up once the game has seen it.
+// After each frame: a press let go of early is up once the game has seen it,
+// and a waiting button press goes down once the game has seen the key up.
 export function frameSeen() {
-  keys.forEach((k) => {
+  keys.forEach((k, i) => {
+    // More taps on a start that waits are the same wish, not more presses.
+    if (k.waiting)
+      k.queued = 0;
     if (k.releasing && !k.waiting && game.frames - k.since >= MIN_HOLD_FRAMES) {
       k.releasing = false;
       k.down = false;
       k.upAt = game.frames;
+    }
+    if (k.queued > 0 && keySeenUp(i)) {
+      --k.queued;
+      press(i);
+      letGo(i);
     }
   });
 }

@@ -288,16 +288,26 @@ function sizeCanvas() {
   }
 }
 
+// Unless the player's pointer is a finger, full screen gives the picture the
+// whole screen and the controls lie over its foot, shown while the pointer
+// moves; on a touch screen they stay below the picture, where the thumbs
+// are.
+const touchScreen = matchMedia('(pointer: coarse)');
+
 // The largest picture the space left by the page's other parts holds, 4:3
 // kept; with whole-number scaling, the largest whole multiple in device
 // pixels (on a screen too small for one, the largest that fits).
 export function layout() {
   const main = document.querySelector('main');
   const full = document.fullscreenElement === main;
+  const overlay = full && !touchScreen.matches;
+  main.classList.toggle('overlay-controls', overlay);
   const controls = $('controls');
   const header = document.querySelector('header');
   const width = full ? window.innerWidth : document.documentElement.clientWidth;
-  let height = window.innerHeight - controls.offsetHeight;
+  let height = window.innerHeight;
+  if (!overlay)
+    height -= controls.offsetHeight;
   if (!full)
     height -= header.offsetHeight;
   const ratio = window.devicePixelRatio || 1;
@@ -314,8 +324,16 @@ export function layout() {
 }
 window.addEventListener('resize', layout);
 document.addEventListener('fullscreenchange', layout);
-// A page moved to a screen of another pixel density.
-matchMedia(`(resolution: ${window.devicePixelRatio || 1}dppx)`).addEventListener('change', layout);
+touchScreen.addEventListener('change', layout);
+// A page moved to a screen of another pixel density; the question names the
+// density it was asked with, so it is asked again for the new one.
+function watchDensity() {
+  matchMedia(`(resolution: ${window.devicePixelRatio || 1}dppx)`).addEventListener('change', () => {
+    layout();
+    watchDensity();
+  }, { once: true });
+}
+watchDensity();
 
 // Whole-number scaling on or off (a setting of the page).
 export function setIntegerScale(on) {

@@ -3,6 +3,7 @@
 // score panel, and the end notice.
 
 import { $, edition, params } from './common.js';
+import { layout } from './screen.js';
 
 export const UI_TEXT = {
   ja: {
@@ -132,6 +133,18 @@ function showFullscreenState() {
 }
 document.addEventListener('fullscreenchange', showFullscreenState);
 
+// Over the picture in full screen, the controls show while the pointer
+// moves and for a while after.
+let pointerRest = 0;
+document.querySelector('main').addEventListener('pointermove', (e) => {
+  if (e.pointerType !== 'mouse')
+    return;
+  const main = e.currentTarget;
+  main.classList.add('pointer-active');
+  clearTimeout(pointerRest);
+  pointerRest = setTimeout(() => main.classList.remove('pointer-active'), 2500);
+});
+
 $('fullscreen').addEventListener('click', () => {
   const main = document.querySelector('main');
   if (document.fullscreenElement)
@@ -212,4 +225,7 @@ export function showFailure(error) {
 
 // Shows the line of keys once a key is used, on devices whose pointer says
 // nothing of a keyboard.
-window.addEventListener('keydown', () => document.body.classList.add('keyboard'), { once: true });
+window.addEventListener('keydown', () => {
+  document.body.classList.add('keyboard');
+  layout();
+}, { once: true });
