@@ -28,18 +28,30 @@ function sitePath(url) {
   return url.slice(scope.length).replace(/[?#].*$/, '');
 }
 
-// One file of this build, checked against its hash: [url, response].
+async function fetchBytes(url, mode) {
+  const response = await fetch(url, { cache: mode });
+  if (!response.ok)
+    throw new Error(`${url}: ${response.status}`);
+  return [response, await response.arrayBuffer()];
+}
+
+// One file of this build, checked against its hash: [url, response]. Most
+// files this visit has just fetched lie in the browser's cache, which is
+// asked first, so that a phone does not download them twice; one that is
+// not this build's there is asked of the server.
 async function fetchChecked(path, hash) {
   const url = new URL(path, self.registration.scope).href;
-  // Asked of the server, not of the browser's cache, which may hold the
-  // file of another build.
-  const response = await fetch(url, { cache: 'no-cache' });
-  if (!response.ok)
-    throw new Error(`${path}: ${response.status}`);
-  const bytes = await response.arrayBuffer();
-  if (hex(await crypto.subtle.digest('SHA-256', bytes)) !== hash)
-    throw new Error(`${path} is not this build's`);
-  return [url, new Response(bytes, { headers: response.headers })];
+  const matches = async (bytes) => hex(await crypto.subtle.digest('SHA-256', bytes)) === hash;
+  let [response, bytes] = await fetchBytes(url, 'default');
+  if (!await matches(bytes)) {
+    [response, bytes] = await fetchBytes(url, 'reload');
+    if (!await matches(bytes))
+      throw new Error(`${path} is not this build's`);
+  }
+  // Kept as the bytes the page reads: only their type goes with them, not
+  // the server's encoding or length.
+  const type = response.headers.get('Content-Type');
+  return [url, new Response(bytes, { headers: type ? { 'Content-Type': type } : {} })];
 }
 
 // The whole build is fetched and checked before anything is kept: a server
