@@ -10,6 +10,8 @@ namespace {
 // The analysis step that shows every row, the help line and nothing moving,
 // until Space starts the closing wipe.
 constexpr std::int8_t analysis_standing_step = 21;
+// The title's first step after the player chose a test: its zoom out.
+constexpr std::int8_t title_test_started_step = 8;
 
 static_assert(trait_count == sizeof screen_view{}.scores, "one score for each trait");
 
@@ -17,7 +19,10 @@ static_assert(trait_count == sizeof screen_view{}.scores, "one score for each tr
 
 screen_view current_view() {
   screen_view view;
-  view.in_test = scenes.question_active == 1 || scenes.analysis_active == 1;
+  // Space or Shift at the waiting title moves it to step 8: from there on the
+  // introduction plays as part of the test the player started.
+  const bool test_started_at_title = scenes.title_active == 1 && scenes.title_step >= title_test_started_step;
+  view.in_test = test_started_at_title || scenes.question_active == 1 || scenes.analysis_active == 1;
   if (scenes.question_active == 1) {
     view.kind = view_kind::question;
     view.answers_open = questions.answer_active == 1;

@@ -15,7 +15,8 @@ enum class view_kind : std::uint8_t {
 
 struct screen_view {
   view_kind kind = view_kind::other;
-  // From the first question until the analysis hands back to the title.
+  // From the title's introduction to a test the player chose until the
+  // analysis hands back to the title.
   bool in_test = false;
   // On the question screen: whether Up, Down and Space act on the answers
   // now, and which answer (0 top to 2 bottom) is marked.

@@ -215,6 +215,8 @@ async function tapsAlone(t) {
   // Taps skip the title's fades, start a normal test and skip the
   // introduction to its noise.
   await h.tapUntilSound(page, middleTap, 'space', 'noize01.wav', 0);
+  // The introduction is already part of the test: leaving it asks first.
+  assert.ok((await view(page)).inTest, 'the introduction counts as the test');
   const moves = () => h.sounds(page, 'c_move.wav');
   for (let q = 0; q < 12; ++q) {
     await untilView(page, (v) => v && v.kind === 1 && v.answersOpen);
