@@ -1,13 +1,15 @@
 // Drives scripts/bench-web: the frame benchmark page in a headless Chromium,
-// the site's size, and how soon the title's first frame shows.
+// the site's size, how soon the title's first frame shows, the same on a
+// slow phone's link and processor, and Lighthouse's scores.
 //
-//   node web_bench.js BENCH_SITE SITE
+//   node web_bench.js BENCH_SITE SITE [LIGHTHOUSE]
 'use strict';
 
 const fs = require('node:fs');
 const path = require('node:path');
 const zlib = require('node:zlib');
 const h = require('../tests/web/harness');
+const phone = require('./web_phone');
 
 function siteSize(dir) {
   let raw = 0;
@@ -30,7 +32,7 @@ function siteSize(dir) {
 const mb = (n) => `${(n / 1e6).toFixed(2)} MB`;
 
 async function main() {
-  const [benchSite, site] = process.argv.slice(2);
+  const [benchSite, site, lighthouseBin] = process.argv.slice(2);
   const { browser, profile } = await h.launch();
   try {
     // Frames: with the screen the page chooses (WebGL 2 where the browser
@@ -86,6 +88,9 @@ async function main() {
     first.sort((a, b) => a - b);
     console.log(`title's first frame after the page starts loading: median ${first[mid].toFixed(0)} ms ` +
       `(fastest ${first[0].toFixed(0)} ms, slowest ${first[loads - 1].toFixed(0)} ms, ${loads} loads)`);
+
+    await phone.phoneProfile(browser, site);
+    await phone.lighthouse(site, lighthouseBin, h.serve);
   } finally {
     await browser.close();
     fs.rmSync(profile, { recursive: true, force: true });

@@ -16,8 +16,6 @@
 #define SHINDAN_AVX2_ROWS 1
 #endif
 
-#include "platform/common/sjis.h"
-
 namespace shindan {
 
 std::vector<plat_surface*> live_surfaces;
@@ -174,26 +172,27 @@ void plat_release_surface(plat_surface* surface) {
   plat_release_surface(attached);
 }
 
-plat_surface* plat_load_picture(plat_display* device, const char* file_name) {
-  if (!device)
-    return nullptr;
-  decoded_picture picture;
-  std::string path;
-  if (!sjis_path(file_name, &path))
-    return nullptr;
-  if (!decode_bmp_file(path.c_str(), device->layout, &picture, nullptr))
-    return nullptr;
+plat_surface* picture_surface(pixel_layout layout, const decoded_picture& picture) {
   if (picture.pixels.size() != static_cast<std::size_t>(picture.width) * picture.height)
     return nullptr;
-  plat_surface* s = create_surface(device->layout, picture.width, picture.height);
+  plat_surface* s = create_surface(layout, picture.width, picture.height);
   if (!s)
     return nullptr;
-  for (std::uint32_t y = 0; y < s->height; ++y)
-    std::memcpy(surface_row(s, y), picture.pixels.data() + static_cast<std::size_t>(y) * s->width, s->width * 2u);
+  fill_picture(s, picture);
   // Black is transparent in every picture.
   s->has_colour_key = true;
   s->colour_key = 0;
   return s;
+}
+
+bool fill_picture(plat_surface* surface, const decoded_picture& picture) {
+  if (!surface || surface->width != picture.width || surface->height != picture.height ||
+      picture.pixels.size() != static_cast<std::size_t>(picture.width) * picture.height)
+    return false;
+  for (std::uint32_t y = 0; y < surface->height; ++y)
+    std::memcpy(surface_row(surface, y), picture.pixels.data() + static_cast<std::size_t>(y) * surface->width,
+                surface->width * 2u);
+  return true;
 }
 
 plat_result plat_describe(plat_surface* surface, plat_pixels* info) {

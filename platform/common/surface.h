@@ -43,6 +43,10 @@ extern bool keyed_copy_uses_avx2;
 // A surface of the given size, filled with black, entered in live_surfaces.
 // Null when the size is zero or too large to hold.
 plat_surface* create_surface(pixel_layout layout, std::uint32_t width, std::uint32_t height);
+// A picture's surface: its pixels, black transparent. Null when it cannot be held.
+plat_surface* picture_surface(pixel_layout layout, const decoded_picture& picture);
+// Copies the picture's pixels into a surface of its size; false when the sizes differ.
+bool fill_picture(plat_surface* surface, const decoded_picture& picture);
 // Every live surface loses its memory until it is restored.
 void lose_all_surfaces();
 // Frees every live surface (for backends that reset between runs).

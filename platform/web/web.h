@@ -15,4 +15,14 @@ namespace shindan::web {
 void latch_tick();
 std::uint32_t latched_tick();
 
+// A file of the program's folder that may still be on its way in a later pack.
+enum file_arrival : std::uint8_t { file_coming, file_here, file_never };
+file_arrival file_state(const char* path);
+
+// After each frame: fills in the pictures and sounds whose packs have
+// arrived since the start, a few at a time, and tells the page once all are in.
+void bring_in_late_files();
+// Fills in the sounds that have arrived; true when none is awaited any more.
+bool bring_in_late_sounds();
+
 }  // namespace shindan::web

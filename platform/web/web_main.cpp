@@ -25,6 +25,7 @@ EM_BOOL animation_frame(double, void*) {
         continue;
       case shindan::loop_turn::frame:
         web_frame_done(shindan::web::latched_tick());
+        shindan::web::bring_in_late_files();
         return EM_TRUE;
       case shindan::loop_turn::quit:
         web_ended();

@@ -3,7 +3,9 @@
 // voice per effect, so a restart cuts the previous playback off. Tunes were
 // rendered from their MIDI files when the site was built and lie beside
 // them; the page decodes them once and reports a tune's natural end, never a
-// stop or a replacement.
+// stop or a replacement. An effect whose file is still on its way when the
+// program loads it is made at once, silent, and gets its samples once its
+// pack is in.
 #include <emscripten/emscripten.h>
 
 #include <algorithm>
@@ -27,12 +29,24 @@ namespace {
 bool sound_open = false;
 std::vector<std::unique_ptr<plat_sound>> sounds;
 
+struct late_sound {
+  plat_sound* sound = nullptr;
+  std::string name;  // as the program asked for it, Shift-JIS
+  std::string path;
+};
+std::vector<late_sound> late_sounds;
+
 // clang-format off
 EM_JS(int, web_open_sound, (), { return Module.host.openSound() ? 1 : 0; });
 EM_JS(void, web_close_sound, (), { Module.host.closeSound(); });
 EM_JS(int, web_make_sound, (const char* name, const std::uint8_t* bytes, std::size_t size, int channels,
                             int rate, int bits), {
   return Module.host.makeSound(UTF8ToString(name), HEAPU8.slice(bytes, bytes + size), channels, rate, bits);
+});
+// A silent sound whose samples fillSound gives later.
+EM_JS(int, web_make_late_sound, (const char* name), { return Module.host.makeSound(UTF8ToString(name), null); });
+EM_JS(int, web_fill_sound, (int id, const std::uint8_t* bytes, std::size_t size, int channels, int rate, int bits), {
+  return Module.host.fillSound(id, HEAPU8.slice(bytes, bytes + size), channels, rate, bits) ? 1 : 0;
 });
 EM_JS(void, web_play_sound, (int id), { Module.host.playSound(id); });
 EM_JS(void, web_release_sound, (int id), { Module.host.releaseSound(id); });
@@ -50,6 +64,28 @@ plat_sound* live_sound(const plat_sound* sound) {
   return nullptr;
 }
 
+plat_sound* add_sound(int id) {
+  sounds.push_back(std::make_unique<plat_sound>());
+  sounds.back()->id = id;
+  return sounds.back().get();
+}
+
+// A sound whose file is on its way: made now, filled once it is in.
+plat_wave_stage load_late_sound(const char* file_name, plat_sound** sound) {
+  std::string path;
+  if (!sjis_path(file_name, &path) || web::file_state(path.c_str()) != web::file_coming)
+    return plat_wave_stage::cannot_open;
+  if (!sound_open || !sound)
+    return plat_wave_stage::no_buffer;
+  const std::string name = sjis_to_utf8(file_name, std::strlen(file_name));
+  const int id = web_make_late_sound(name.c_str());
+  if (id == 0)
+    return plat_wave_stage::no_buffer;
+  *sound = add_sound(id);
+  late_sounds.push_back({*sound, file_name, path});
+  return plat_wave_stage::ready;
+}
+
 }  // namespace
 
 plat_sound_stage plat_open_sound() {
@@ -62,6 +98,7 @@ plat_sound_stage plat_open_sound() {
 void plat_close_sound() {
   web_close_sound();
   sounds.clear();
+  late_sounds.clear();
   sound_open = false;
 }
 
@@ -69,6 +106,8 @@ plat_wave_stage plat_load_sound(const char* file_name, plat_sound** sound) {
   wave_format format;
   std::vector<std::uint8_t> bytes;
   const plat_wave_stage stage = read_sound_for_device(file_name, sound_open, sound, &format, &bytes);
+  if (stage == plat_wave_stage::cannot_open)
+    return load_late_sound(file_name, sound);
   if (stage != plat_wave_stage::ready)
     return stage;
   const std::string name = sjis_to_utf8(file_name, std::strlen(file_name));
@@ -76,9 +115,7 @@ plat_wave_stage plat_load_sound(const char* file_name, plat_sound** sound) {
                                 static_cast<int>(format.samples_per_second), format.bits_per_sample);
   if (id == 0)
     return plat_wave_stage::no_buffer;
-  sounds.push_back(std::make_unique<plat_sound>());
-  sounds.back()->id = id;
-  *sound = sounds.back().get();
+  *sound = add_sound(id);
   return plat_wave_stage::ready;
 }
 
@@ -121,5 +158,29 @@ void plat_stop_tune() {
 void plat_close_tune() {
   web_close_tune();
 }
+
+namespace web {
+
+bool bring_in_late_sounds() {
+  for (auto it = late_sounds.begin(); it != late_sounds.end();) {
+    const web::file_arrival state = web::file_state(it->path.c_str());
+    if (state == web::file_coming) {
+      ++it;
+      continue;
+    }
+    wave_format format;
+    std::vector<std::uint8_t> bytes;
+    // One that came broken, or was released meanwhile, stays silent.
+    if (state == web::file_here && live_sound(it->sound) &&
+        read_wave_file(it->name.c_str(), &format, &bytes) == plat_wave_stage::ready && !bytes.empty() &&
+        bytes.size() <= max_sound_bytes)
+      web_fill_sound(it->sound->id, bytes.data(), bytes.size(), format.channels,
+                     static_cast<int>(format.samples_per_second), format.bits_per_sample);
+    it = late_sounds.erase(it);
+  }
+  return late_sounds.empty();
+}
+
+}  // namespace web
 
 }  // namespace shindan

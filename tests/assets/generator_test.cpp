@@ -1,11 +1,16 @@
 // The generator itself: the same bytes on every run, the same as the pack the
-// build laid in the game folder, and no pack at all from bad texts.
+// build laid in the game folder, no pack at all from bad texts, and install
+// icons a phone's launcher can cut to its shape.
 #include <gtest/gtest.h>
+#include <png.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <vector>
 
 #include "tests/support/files.h"
 
@@ -69,6 +74,63 @@ TEST(asset_generator, refuses_broken_texts_and_writes_nothing) {
   // A texts file that lacks the lines the pictures need.
   EXPECT_NE(run_generator(out, write_temp_text("texts.txt", "title=x\n"), SHINDAN_TEST_QUESTIONS), 0);
   EXPECT_TRUE(fs::is_empty(out));
+}
+
+// RGBA pixels of a PNG file; empty when it cannot be read.
+std::vector<std::uint8_t> read_rgba(const fs::path& file, std::uint32_t* width, std::uint32_t* height) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, file.string().c_str()))
+    return {};
+  image.format = PNG_FORMAT_RGBA;
+  std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr))
+    return {};
+  *width = image.width;
+  *height = image.height;
+  return pixels;
+}
+
+TEST(AssetGenerator, DrawsInstallIconsThatAnyMaskKeepsWhole) {
+  const fs::path game = temp_path("icons_game"), icons = temp_path("icons");
+  fs::remove_all(icons);
+  fs::create_directories(game);
+  const std::string command = std::string("'") + SHINDAN_TEST_ASSETGEN + "' --icons '" + game.string() + "' '" +
+                              icons.string() + "' > /dev/null 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  for (const int size : {192, 512}) {
+    std::uint32_t w = 0, h = 0;
+    const auto rgba = read_rgba(icons / "web" / ("icon-" + std::to_string(size) + ".png"), &w, &h);
+    ASSERT_FALSE(rgba.empty()) << size;
+    EXPECT_EQ(w, static_cast<std::uint32_t>(size));
+    EXPECT_EQ(h, static_cast<std::uint32_t>(size));
+    // The plain icon is the disc alone: clear corners, opaque centre.
+    EXPECT_EQ(rgba[3], 0) << size;
+    EXPECT_EQ(rgba[(static_cast<std::size_t>(size / 2) * size + size / 2) * 4 + 3], 255) << size;
+  }
+  // A launcher may keep only the centred circle of 80% of the side: the
+  // maskable icon is opaque everywhere and draws nothing but its background
+  // outside that circle, and the disc inside it.
+  std::uint32_t w = 0, h = 0;
+  const auto rgba = read_rgba(icons / "web" / "icon-maskable-512.png", &w, &h);
+  ASSERT_EQ(rgba.size(), std::size_t{512} * 512 * 4);
+  int transparent = 0, outside_drawn = 0, red_inside = 0;
+  for (std::uint32_t y = 0; y < h; ++y) {
+    for (std::uint32_t x = 0; x < w; ++x) {
+      const std::uint8_t* p = &rgba[(static_cast<std::size_t>(y) * w + x) * 4];
+      if (p[3] != 255)
+        ++transparent;
+      const double r = std::hypot(x + 0.5 - w / 2.0, y + 0.5 - h / 2.0) / w;
+      const bool background = p[0] == rgba[0] && p[1] == rgba[1] && p[2] == rgba[2];
+      if (r > 0.4 && !background)
+        ++outside_drawn;
+      if (r < 0.4 && p[0] > 150 && p[1] < 80)
+        ++red_inside;
+    }
+  }
+  EXPECT_EQ(transparent, 0);
+  EXPECT_EQ(outside_drawn, 0);
+  EXPECT_GT(red_inside, 512 * 512 / 10);
 }
 
 }  // namespace

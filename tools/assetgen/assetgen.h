@@ -139,14 +139,19 @@ struct icon_picture {
   canvas colour;  // over black, as a bitmap shows it
   plane alpha;    // the disc's coverage
 };
-icon_picture draw_icon(int size);
+// zoom scales the disc and ring about the centre.
+icon_picture draw_icon(int size, float zoom = 1.0f);
+// Opaque, the disc small enough for any mask shape a launcher cuts.
+icon_picture draw_maskable_icon(int size);
 // 8-bit RGBA PNG with straight (not premultiplied) colour.
 std::vector<std::uint8_t> png_bytes(const icon_picture& icon);
 // The sizes desktops look for in the hicolor icon theme.
 constexpr int icon_sizes[] = {16, 32, 48, 64, 128, 256};
 // "icon.bmp", 64x64, for the window.
 void make_window_icon(file_set* out);
-// "hicolor/NxN/apps/shindan.png" for every size; false when one cannot be encoded.
+// "hicolor/NxN/apps/shindan.png" for every size, and the web page's
+// "web/icon-192.png", "web/icon-512.png" and "web/icon-maskable-512.png";
+// false when one cannot be encoded.
 bool make_theme_icons(file_set* out);
 
 }  // namespace shindan::assetgen

@@ -18,6 +18,8 @@ namespace {
 constexpr float disc_radius = 12.5f / 32;
 constexpr float ring_outer = 5.4f / 32;
 constexpr float ring_inner = 2.5f / 32;
+// The maskable icon's disc, within the 0.4 of the side every mask keeps.
+constexpr float maskable_disc_radius = 0.3f;
 const rgb red{192, 32, 48};
 const rgb white{255, 255, 255};
 
@@ -35,15 +37,15 @@ std::uint8_t byte_of(float v) {
 
 }  // namespace
 
-icon_picture draw_icon(int size) {
+icon_picture draw_icon(int size, float zoom) {
   icon_picture icon{make_canvas(size, size), make_plane(size, size)};
   const float centre = size / 2.0f;
   const float step = 1.0f / samples;
   // Small sizes put the ring's edges on whole pixels, or the thin ring
   // blurs into pink.
-  const auto radius = [size](float share) {
-    const float r = share * size;
-    return size <= 32 ? std::max(1.0f, std::round(r)) / size : share;
+  const auto radius = [size, zoom](float share) {
+    const float r = share * zoom * size;
+    return size <= 32 ? std::max(1.0f, std::round(r)) / size : share * zoom;
   };
   const float disc = radius(disc_radius);
   const float outer = radius(ring_outer);
@@ -122,6 +124,16 @@ void make_window_icon(file_set* out) {
   (*out)["icon.bmp"] = bmp_bytes(draw_icon(64).colour);
 }
 
+icon_picture draw_maskable_icon(int size) {
+  // A launcher may cut the icon to any shape that holds the centred circle
+  // of 80% of its side: the disc keeps well inside that, on the page's black
+  // filling the whole square.
+  icon_picture icon = draw_icon(size, maskable_disc_radius / disc_radius);
+  for (float& a : icon.alpha.v)
+    a = 1.0f;
+  return icon;
+}
+
 bool make_theme_icons(file_set* out) {
   for (const int size : icon_sizes) {
     const std::string name = "hicolor/" + std::to_string(size) + "x" + std::to_string(size) + "/apps/shindan.png";
@@ -130,6 +142,18 @@ bool make_theme_icons(file_set* out) {
       return false;
     (*out)[name] = std::move(bytes);
   }
+  // The web page's install icons: the disc as it is at 192 and 512, and
+  // the maskable one.
+  for (const int size : {192, 512}) {
+    std::vector<std::uint8_t> bytes = png_bytes(draw_icon(size));
+    if (bytes.empty())
+      return false;
+    (*out)["web/icon-" + std::to_string(size) + ".png"] = std::move(bytes);
+  }
+  std::vector<std::uint8_t> maskable = png_bytes(draw_maskable_icon(512));
+  if (maskable.empty())
+    return false;
+  (*out)["web/icon-maskable-512.png"] = std::move(maskable);
   return true;
 }
 

@@ -209,13 +209,21 @@ export const audioHost = {
     }
     sounds.clear();
   },
+  // Without bytes: a sound whose file is still on its way, silent until
+  // fillSound gives its samples.
   makeSound(name, bytes, channels, rate, bits) {
-    const buffer = pcmToBuffer(bytes, channels, rate, bits);
-    if (!buffer)
+    const buffer = bytes ? pcmToBuffer(bytes, channels, rate, bits) : null;
+    if (bytes && !buffer)
       return 0;
     const id = nextSound++;
     sounds.set(id, { name, buffer, source: null });
     return id;
+  },
+  fillSound(id, bytes, channels, rate, bits) {
+    const s = sounds.get(id);
+    if (s)
+      s.buffer = pcmToBuffer(bytes, channels, rate, bits);
+    return Boolean(s && s.buffer);
   },
   playSound(id) {
     const s = sounds.get(id);
@@ -227,7 +235,7 @@ export const audioHost = {
       stopSource(s.source);
       s.source = null;
     }
-    if (!audioRunning())
+    if (!audioRunning() || !s.buffer)
       return;
     const source = audio.createBufferSource();
     source.buffer = s.buffer;

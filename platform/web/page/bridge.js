@@ -3,6 +3,7 @@
 // reaches the page only through it.
 
 import { $, game, testRecord } from './common.js';
+import { arrivalsHost } from './arrivals.js';
 import { audioHost, decodeAheadNow } from './audio.js';
 import { frameSeen, keyDown, releaseAll } from './input.js';
 import { syncFiles } from './files.js';
@@ -95,8 +96,10 @@ export const host = {
       f();
     if (game.frames % SYNC_EVERY_FRAMES === 0)
       syncFiles();
-    if (game.frames === 1)
+    if (game.frames === 1) {
+      performance.mark('first-frame');
       frameWatch.first();
+    }
     if (game.frames === 2)
       decodeAheadNow();
   },
@@ -113,6 +116,7 @@ export const host = {
   },
 
   ...audioHost,
+  ...arrivalsHost,
 
   // Text: drawn by the browser, handed back as coverage (0-255) for the
   // rectangle it reaches inside width x height; answers [left, top, right,

@@ -21,9 +21,49 @@ const keys = KEY_NAMES.map(() => ({
   releasing: false, // up, but held on until the game has seen it
   upAt: 0,          // frames run when it went up
   queued: 0,        // button presses waiting for the game to see the key up
+  waiting: false,   // down, but kept from the game until the files are in
 }));
 // Quick taps on a button beyond this many are dropped, not stored up.
 const MAX_QUEUED = 3;
+
+// Space and Shift start a test, whose pictures and sounds may still be on
+// their way (arrivals.js): until they are all in, the game does not see
+// these keys, and the page shows how far the files are; then a press made
+// meanwhile reaches the game as if made that moment.
+const STARTS = [KEY_NAMES.indexOf('space'), KEY_NAMES.indexOf('shift')];
+const startGate = { open: true, onHeld: () => {} };
+
+// From now until letStartsThrough, a test's start waits; onHeld is called
+// when one does.
+export function holdStarts(onHeld) {
+  startGate.open = false;
+  startGate.onHeld = onHeld;
+}
+
+export function letStartsThrough() {
+  startGate.open = true;
+  for (const k of keys) {
+    if (k.waiting) {
+      k.waiting = false;
+      k.since = game.frames;
+    }
+  }
+}
+
+// Whether the game sees key `index` down now; a start held back is noted.
+function seenDown(index) {
+  const k = keys[index];
+  if (!k.down)
+    return false;
+  if (!startGate.open && STARTS.includes(index)) {
+    if (!k.waiting) {
+      k.waiting = true;
+      startGate.onHeld();
+    }
+    return false;
+  }
+  return !k.waiting;
+}
 
 function press(index) {
   const k = keys[index];
@@ -38,7 +78,7 @@ function letGo(index) {
   const k = keys[index];
   if (k.keyboard || k.pointers.size > 0 || !k.down)
     return;
-  if (game.frames - k.since >= MIN_HOLD_FRAMES) {
+  if (game.frames - k.since >= MIN_HOLD_FRAMES && !k.waiting) {
     k.down = false;
     k.upAt = game.frames;
   } else
@@ -141,14 +181,15 @@ for (const button of document.querySelectorAll('button[data-key]')) {
 
 // Whether the game's key `index` is down in this frame.
 export function keyDown(index) {
-  return index >= 0 && index < keys.length && keys[index].down;
+  return index >= 0 && index < keys.length && seenDown(index);
 }
 
-// The keys down in this frame, one bit each in the order of KEY_NAMES.
+// The keys the game sees down in this frame, one bit each in the order of
+// KEY_NAMES.
 export function keyBits() {
   let bits = 0;
   keys.forEach((k, i) => {
-    if (k.down)
+    if (k.down && !k.waiting && (startGate.open || !STARTS.includes(i)))
       bits |= 1 << i;
   });
   return bits;
@@ -158,7 +199,10 @@ export function keyBits() {
 // and a waiting button press goes down once the game has seen the key up.
 export function frameSeen() {
   keys.forEach((k, i) => {
-    if (k.releasing && game.frames - k.since >= MIN_HOLD_FRAMES) {
+    // More taps on a start that waits are the same wish, not more presses.
+    if (k.waiting)
+      k.queued = 0;
+    if (k.releasing && !k.waiting && game.frames - k.since >= MIN_HOLD_FRAMES) {
       k.releasing = false;
       k.down = false;
       k.upAt = game.frames;

@@ -3,9 +3,11 @@
 // itself, and its start once everything it needs first is in.
 
 import { $, GAME_DIR, arriving, edition, game, params, testing } from './common.js';
+import { fetchInTurn, packSettled } from './arrivals.js';
 import { decodeLater } from './audio.js';
 import { frameWatch, host } from './bridge.js';
 import { restoreFiles } from './files.js';
+import { siteLoaded } from './offline.js';
 import { layout, screen } from './screen.js';
 import { applyTexts, chooseLanguage } from './ui.js';
 
@@ -32,8 +34,9 @@ function unpack(raw) {
 
 // Answers the pack's files as [name, bytes]; onBytes(got, total) follows
 // the download (total 0 while unknown). The pack is unpacked as it comes
-// in, by the browser's own gzip, on this thread: a worker would first take
-// longer to start than the whole pack takes to unpack.
+// in, by the browser's own gzip, on this thread: for the small packs the
+// first frame needs, a worker would take longer to start than the whole
+// pack takes to unpack (the later ones go to one, arrivals.js).
 async function fetchPack(url, onBytes = () => {}) {
   const response = await fetch(url);
   if (!response.ok)
@@ -136,8 +139,10 @@ export async function start() {
   const firstFiles = Promise.all(first.map((p, i) => fetchPack(p.file, progress(i))))
     .then((lists) => (stage('pack'), lists.flat()));
   // The packs the program can start without are fetched once the first
-  // frame shows, so that they take nothing from the way there.
-  const laterPacks = later.map((p) => afterFirstFrame.then(() => fetchPack(p.file)).catch(() => null));
+  // frame shows, so that they take nothing from the way there; then the
+  // whole site is kept for the next visits.
+  const laterPacks = fetchInTurn(later, afterFirstFrame, fetchPack);
+  Promise.all(laterPacks).then(siteLoaded);
   screen();
   if (testing.record)
     testing.record.screen = screen().packed ? 'webgl2' : '2d';
@@ -159,6 +164,7 @@ export async function start() {
       // Whatever did not come stays missing from now on.
       for (const name of p.names)
         arriving.delete(`${GAME_DIR}/${name}`);
+      packSettled(p, got);
     });
     for (const name of p.names)
       arriving.set(`${GAME_DIR}/${name}`, done);

@@ -9,6 +9,8 @@ export const UI_TEXT = {
   ja: {
     keys: 'スペース：開始・決定　シフト：裏診断　上下：答えを選ぶ　エンター：結果を消去　Esc：終了',
     loading: '読み込み中…',
+    waiting: '診断の準備中…',
+    update: '新しい版があります（読み込み直す）',
     failed: '読み込みに失敗しました：',
     ended: 'ゲームは終了しました。',
     again: 'もう一度遊ぶ',
@@ -30,6 +32,8 @@ export const UI_TEXT = {
   en: {
     keys: 'Space: start, choose · Shift: the hidden test · Up/Down: pick an answer · Enter: clear the results · Esc: quit',
     loading: 'Loading…',
+    waiting: 'Getting the test ready…',
+    update: 'A new version is ready (reload)',
     failed: 'Loading failed: ',
     ended: 'The game has ended.',
     again: 'Play again',
@@ -80,6 +84,8 @@ export function applyTexts() {
   document.documentElement.lang = pack.lang;
   document.title = pack.title;
   $('page-title').textContent = pack.title;
+  // Installed from this page, the game starts in this edition.
+  $('manifest').href = `manifest-${pack.lang === 'en' ? 'en' : 'ja'}.webmanifest`;
   $('keys-line').textContent = t.keys;
   $('loading-text').textContent = t.loading;
   $('ended-text').textContent = t.ended;
