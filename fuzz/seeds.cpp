@@ -1,12 +1,15 @@
 // Writes the fuzzers' starting files: small bitmaps of every depth, header
-// and compression the decoder knows, and WAV files laid out the ways the
-// loader meets them (extra chunks, odd sizes, a foreign format, cut short).
+// and compression the decoder knows, WAV files laid out the ways the loader
+// meets them (extra chunks, odd sizes, a foreign format, cut short), and
+// words files as the generator writes them and as hands and editors leave
+// them.
 //
-//   shindan-fuzz-seeds DIR   writes DIR/bmp/* and DIR/wav/*
+//   shindan-fuzz-seeds DIR   writes DIR/bmp/*, DIR/wav/* and DIR/words/*
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/bmp_bytes.h"
@@ -97,6 +100,16 @@ std::vector<std::pair<std::string, bytes>> waves() {
   };
 }
 
+std::vector<std::pair<std::string, std::string>> words_files() {
+  return {
+      {"pack.txt",
+       "# words\nlanguage=ja\ntitle=\xE6\xB7\xB1\xE5\xB1\xA4\nmessage2=a\nmessage2=b\nq001=Q\nq001=A0\n"
+       "q001=A1\nq001=A2\nscore={label}, {score}\n"},
+      {"windows.txt", "\xEF\xBB\xBFtitle=x\r\nprompt=y\r\n"},
+      {"broken.txt", "title=\xC0\xAF\xED\xA0\x80\nno key\n=x\n\xF4\x90\x80\x80=y\nz=\xE3\x81"},
+  };
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -109,12 +122,16 @@ int main(int argc, char** argv) {
   // Whatever a fuzzer added to the folders last time goes.
   std::filesystem::remove_all(dir / "bmp", error);
   std::filesystem::remove_all(dir / "wav", error);
+  std::filesystem::remove_all(dir / "words", error);
   std::filesystem::create_directories(dir / "bmp", error);
   std::filesystem::create_directories(dir / "wav", error);
+  std::filesystem::create_directories(dir / "words", error);
   bool ok = true;
   for (const auto& [name, b] : bitmaps())
     ok = write_bytes((dir / "bmp" / name).string(), b) && ok;
   for (const auto& [name, b] : waves())
     ok = write_bytes((dir / "wav" / name).string(), b) && ok;
+  for (const auto& [name, text] : words_files())
+    ok = write_bytes((dir / "words" / name).string(), bytes(text.begin(), text.end())) && ok;
   return ok ? 0 : 1;
 }
