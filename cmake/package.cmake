@@ -92,5 +92,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Opened at run time, so no library dependency names them: the font the
 # game writes with and the soundfont its music is played with.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-mincho, fluid-soundfont-gm")
+# The speech server the game's words are said through; without it the game
+# plays silently.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "speech-dispatcher")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
