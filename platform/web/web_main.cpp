@@ -6,6 +6,7 @@
 #include <emscripten/html5.h>
 
 #include "app/shell.h"
+#include "app/view.h"
 #include "platform/web/web.h"
 
 namespace {
@@ -33,6 +34,25 @@ EM_BOOL animation_frame(double, void*) {
 }
 
 }  // namespace
+
+// What the page asks between frames, to turn a tap on the picture into the
+// game's keys and to keep the standing analysis as a picture. The screen in
+// one number: bits 0-1 its kind (0 other, 1 question, 2 the standing
+// analysis), bit 2 whether the answers take keys now, bits 3-4 the marked
+// answer, bit 5 whether the analysis shows the hidden test's set, bit 6
+// whether a test is under way.
+extern "C" EMSCRIPTEN_KEEPALIVE int shindan_view() {
+  const shindan::screen_view view = shindan::current_view();
+  return static_cast<int>(view.kind) | (view.answers_open ? 4 : 0) | ((view.marked_answer & 3) << 3) |
+         (view.hidden_test ? 32 : 0) | (view.in_test ? 64 : 0);
+}
+
+// The score of trait 0-7 the standing analysis shows; 0 on other screens.
+extern "C" EMSCRIPTEN_KEEPALIVE int shindan_view_score(int trait) {
+  if (trait < 0 || trait >= 8)
+    return 0;
+  return shindan::current_view().scores[trait];
+}
 
 int main() {
   shindan::web::latch_tick();

@@ -142,6 +142,170 @@ function shortMidi() {
   return Buffer.concat([head, Buffer.from('MTrk', 'latin1'), length, track]);
 }
 
+// ---- The page on a phone
+
+// The centres of the three answers on the question picture.
+const ANSWER_Y = [343, 379, 415];
+
+function view(page) {
+  return page.evaluate(() => shindanTest.view());
+}
+
+function untilView(page, condition, ...args) {
+  return page.waitForFunction(`(${condition})(shindanTest.view(), ...${JSON.stringify(args)})`,
+    { polling: 'raf', timeout: 60000 });
+}
+
+// A tap in the middle of the picture, as the keys' `tap(page, key)`; there
+// it is Space on every screen but the questions'.
+const middleTap = (page) => h.pictureTap(page, 320, 240);
+
+// The scores the result file holds, in trait order.
+function fileScores(bytes) {
+  return new TextDecoder('shift_jis').decode(bytes).split('\r').filter((l) => l).map((l) => Number(/-?\d+$/.exec(l)[0]));
+}
+
+// navigator.share and canShare replaced by a recorder that keeps what it
+// was handed; as many browsers do, it takes files.
+async function recordShares(page) {
+  await page.evaluate(() => {
+    window.shared = [];
+    Object.defineProperty(Navigator.prototype, 'canShare', {
+      configurable: true, value: (data) => Boolean(data && data.files && data.files.length),
+    });
+    Object.defineProperty(Navigator.prototype, 'share', {
+      configurable: true,
+      async value(data) {
+        const file = data.files[0];
+        const bytes = new Uint8Array(await file.arrayBuffer());
+        let s = '';
+        for (const b of bytes)
+          s += String.fromCharCode(b);
+        window.shared.push({ name: file.name, type: file.type, text: data.text, png: btoa(s) });
+      },
+    });
+  });
+}
+
+async function downloadsTo(page, dir) {
+  const cdp = await page.target().createCDPSession();
+  await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: dir });
+}
+
+async function waitForFile(file) {
+  for (let i = 0; i < 200 && !fs.existsSync(file); ++i)
+    await new Promise((r) => setTimeout(r, 50));
+  assert.ok(fs.existsSync(file), `${path.basename(file)} was saved`);
+}
+
+function pngCapture(bytes, frame) {
+  const file = path.join(h.tempDir('png'), 'picture.png');
+  fs.writeFileSync(file, bytes);
+  return { frame, rgb: h.readPng(file).toString('base64') };
+}
+
+// A whole normal test on a phone by taps on the picture alone, to the
+// result file and the shared picture of the analysis, both compared with
+// the headless replay of the same frames. On the way: a tap on the question
+// text does nothing, a tap moves the mark and a second confirms it, and the
+// language switch asks before it drops the test under way.
+async function tapsAlone(t) {
+  const { page, seen } = await h.openGame(t, '&lang=ja', null, { phone: true });
+  await recordShares(page);
+  // Taps skip the title's fades, start a normal test and skip the
+  // introduction to its noise.
+  await h.tapUntilSound(page, middleTap, 'space', 'noize01.wav', 0);
+  const moves = () => h.sounds(page, 'c_move.wav');
+  for (let q = 0; q < 12; ++q) {
+    await untilView(page, (v) => v && v.kind === 1 && v.answersOpen);
+    if (q === 0) {
+      const before = await page.evaluate(() => ({ sounds: shindanTest.sounds.length, frame: shindanTest.frames }));
+      await h.pictureTap(page, 320, 200, 8);
+      const after = await page.evaluate((f) => ({
+        sounds: shindanTest.sounds.length,
+        keys: shindanTest.log.slice(f).some(([, bits]) => bits !== 0),
+      }), before.frame);
+      assert.deepEqual(after, { sounds: before.sounds, keys: false }, 'a tap on the question text does nothing');
+      assert.equal((await view(page)).marked, 0);
+    }
+    if (q === 1) {
+      // Mid-test, the language switch asks first; declined, nothing changes.
+      await page.evaluate(() => {
+        window.asked = [];
+        window.confirm = (text) => (window.asked.push(text), false);
+      });
+      const frame = await h.frames(page);
+      await page.tap('#language button');
+      await h.untilFrame(page, frame + 4);
+      assert.equal((await page.evaluate(() => window.asked)).length, 1, 'the switch asked');
+      assert.ok(await page.evaluate(() => window.shindanTest.view().kind === 1), 'still in the test');
+    }
+    // The answers differ from question to question: bottom, middle, top.
+    const answer = [2, 1, 0][q % 3];
+    const moved = await moves();
+    await h.pictureTap(page, 320, ANSWER_Y[answer]);
+    if (answer !== 0) {
+      await untilView(page, (v, a) => v.marked === a, answer);
+      // One press a step, each heard.
+      await page.waitForFunction((n) => shindanTest.sounds.filter((s) => s.name === 'c_move.wav').length >= n,
+        { timeout: 60000 }, moved + answer);
+      assert.equal(await moves(), moved + answer, 'one move sound a step');
+      assert.equal(await h.sounds(page, 'push.wav'), q, 'moving confirms nothing');
+      await h.pictureTap(page, 320, ANSWER_Y[answer]);
+    }
+    await page.waitForFunction((n) => shindanTest.sounds.filter((s) => s.name === 'push.wav').length > n,
+      { timeout: 60000 }, q);
+  }
+  // Taps skip the analysis's build-up and end it.
+  await h.tapUntilSound(page, middleTap, 'space', 'end.wav', 0);
+  await page.waitForFunction((name) => shindanTest.files.some((f) => f.name === name), { timeout: 60000 },
+    RESULT_FILE);
+  const picture = await page.evaluate(() => shindanTest.picture);
+  assert.ok(picture, 'the analysis was kept as a picture');
+  const run = await page.evaluate(() => ({ startTick: shindanTest.startTick, log: shindanTest.log }));
+  const dir = h.replay(run, [['analysis.png', picture.frame]]);
+  const expected = fs.readFileSync(path.join(dir, RESULT_FILE));
+  assert.deepEqual(Buffer.from((await resultLink(page)).bytes, 'base64'), expected, 'result file bytes');
+
+  // The score panel: the edition's trait names and the file's scores.
+  const scores = fileScores(expected);
+  assert.deepEqual(picture.scores, scores);
+  const panel = await page.evaluate(() => [...document.querySelectorAll('#scores tr')]
+    .map((r) => [r.querySelector('th').textContent, r.querySelector('td').textContent]));
+  const signed = scores.map((s) => (s > 0 ? `+${s}` : String(s)));
+  assert.deepEqual(panel.map(([, s]) => s), signed);
+  assert.deepEqual(panel.map(([n]) => n).slice(0, 2), ['精神的強さ', '優しさ']);
+
+  // Shared: the analysis screen's own pixels, and a line of the scores.
+  await page.waitForSelector('#share:not([hidden])');
+  assert.equal(await page.$eval('#share', (b) => b.textContent), '結果を共有');
+  await page.tap('#share');
+  await page.waitForFunction(() => window.shared.length === 1, { timeout: 60000 });
+  const shared = (await page.evaluate(() => window.shared))[0];
+  assert.equal(shared.name, '分析結果.png');
+  assert.equal(shared.type, 'image/png');
+  const png = Buffer.from(shared.png, 'base64');
+  h.assertSameScreen(pngCapture(png, picture.frame), path.join(dir, 'analysis.png'), 'shared analysis');
+  assert.ok(shared.text.includes(`精神的強さ ${signed[0]}`) && shared.text.includes(`他人を愛する心 ${signed[7]}`),
+    shared.text);
+  assert.ok(shared.text.endsWith(` ${t.origin}/`), 'the page address ends the line');
+  assert.ok(!shared.text.includes('\n'), 'one line');
+
+  // Where the browser cannot share files, the same picture is saved.
+  const downloads = h.tempDir('downloads');
+  await downloadsTo(page, downloads);
+  await page.evaluate(() => {
+    Object.defineProperty(Navigator.prototype, 'canShare', { configurable: true, value: () => false });
+  });
+  await page.tap('#share');
+  await waitForFile(path.join(downloads, '分析結果.png'));
+  assert.deepEqual(fs.readFileSync(path.join(downloads, '分析結果.png')), png, 'the saved picture');
+
+  assert.deepEqual(seen.dialogs, []);
+  assert.deepEqual(seen.errors, []);
+  assert.deepEqual(await page.evaluate(() => window.refused), []);
+}
+
 const scenarios = [
   {
     name: 'normal',
@@ -253,6 +417,105 @@ const scenarios = [
     },
   },
   {
+    name: 'taps',
+    run: tapsAlone,
+  },
+  {
+    name: 'pack-origin',
+    async run(t) {
+      // A pack of another site (here the same server under another name):
+      // never asked for; the game starts with its own packs.
+      const elsewhere = t.origin.replace('127.0.0.1', 'localhost');
+      const { page, seen } = await h.openGame(t,
+        `&lang=ja&pack=${encodeURIComponent(`${elsewhere}/test-packs/elsewhere.pack`)}`);
+      await h.untilFrame(page, 3);
+      assert.deepEqual(t.requests.filter((r) => r.includes('elsewhere')), []);
+      assert.deepEqual(seen.dialogs, []);
+      assert.ok(t.requests.some((r) => r.startsWith('/packs/')), 'the edition\'s packs came instead');
+      // Script written into the page is refused, and so is eval in the
+      // site's own script (evaluated here, the test's own is let through).
+      fs.writeFileSync(path.join(t.packs, 'probe.js'),
+        'try { window.evaluated = eval("true"); } catch (_) { window.evaluated = false; }\n');
+      const ran = await page.evaluate(() => new Promise((resolve) => {
+        const inline = document.createElement('script');
+        inline.textContent = 'window.inlineRan = true;';
+        document.head.append(inline);
+        const probe = document.createElement('script');
+        probe.src = '/test-packs/probe.js';
+        probe.addEventListener('load', () => resolve({ inline: window.inlineRan === true, evaluated: window.evaluated }));
+        document.head.append(probe);
+      }));
+      assert.deepEqual(ran, { inline: false, evaluated: false });
+      await page.waitForFunction(() => window.refused.length >= 2);
+      assert.ok((await page.evaluate(() => window.refused)).every((r) => r.startsWith('script-src')));
+    },
+  },
+  {
+    name: 'layout',
+    async run(t) {
+      const box = () => page.evaluate(() => {
+        const stage = document.getElementById('stage').getBoundingClientRect();
+        const controls = document.getElementById('controls').getBoundingClientRect();
+        const canvas = document.getElementById('screen');
+        return {
+          width: stage.width, height: stage.height, bottom: Math.max(stage.bottom, controls.bottom),
+          canvas: [canvas.width, canvas.height], ratio: devicePixelRatio,
+          fullscreen: document.getElementById('fullscreen').textContent,
+        };
+      });
+      const { page, seen } = await h.openGame(t, '&lang=en');
+      // A laptop's screen: the picture as tall as the page's other parts
+      // leave room for, not only a whole multiple of 640x480, and 4:3.
+      await page.setViewport({ width: 1366, height: 768 });
+      await h.untilFrame(page, 3);
+      let b = await box();
+      assert.ok(b.height > 600 && b.bottom <= 768, JSON.stringify(b));
+      assert.ok(Math.abs(b.width * 3 - b.height * 4) < 4, JSON.stringify(b));
+      assert.deepEqual(b.canvas, [Math.round(b.width * b.ratio), Math.round(b.height * b.ratio)]);
+      // Full screen on a 1280x800 screen: its whole height, and the button
+      // says it leaves.
+      await page.setViewport({ width: 1280, height: 800 });
+      await page.click('#fullscreen');
+      await page.waitForFunction(() => document.fullscreenElement !== null);
+      await h.untilFrame(page, (await h.frames(page)) + 2);
+      b = await box();
+      assert.deepEqual([b.width, b.height, b.fullscreen], [1066, 800, 'Leave full screen']);
+      // Whole-number scaling: the largest whole multiple that fits, kept
+      // for the next visit.
+      await page.click('#integer-scale');
+      await h.untilFrame(page, (await h.frames(page)) + 2);
+      b = await box();
+      assert.deepEqual([b.width, b.height], [640, 480]);
+      await page.evaluate(() => document.exitFullscreen());
+      await page.waitForFunction(() => document.getElementById('fullscreen').textContent === 'Full screen');
+      await page.reload();
+      await page.waitForFunction(() => window.shindanTest && shindanTest.frames >= 2, { timeout: 60000 });
+      assert.equal(await page.$eval('#integer-scale', (e) => e.getAttribute('aria-pressed')), 'true');
+      b = await box();
+      assert.deepEqual([b.width, b.height], [640, 480]);
+      await page.click('#integer-scale');
+      await page.close();
+
+      // A phone: the picture across the screen, everything on it, no line
+      // of keys, and the language switch beside the title.
+      const phone = await h.openGame(t, '&lang=en', null, { phone: true });
+      const p = await phone.page.evaluate(() => {
+        const stage = document.getElementById('stage').getBoundingClientRect();
+        const controls = document.getElementById('controls').getBoundingClientRect();
+        const title = document.getElementById('page-title').getBoundingClientRect();
+        const switcher = document.querySelector('#language button').getBoundingClientRect();
+        return {
+          width: stage.width, bottom: controls.bottom,
+          keys: getComputedStyle(document.getElementById('keys-line')).display,
+          beside: switcher.left >= title.right && switcher.top < title.bottom && switcher.bottom > title.top,
+        };
+      });
+      assert.deepEqual(p, { width: 390, bottom: p.bottom, keys: 'none', beside: true });
+      assert.ok(p.bottom <= 844, 'the controls are on the screen');
+      assert.deepEqual([...seen.errors, ...phone.seen.errors], []);
+    },
+  },
+  {
     name: 'keys',
     async run(t) {
       const { page } = await h.openGame(t);
@@ -281,27 +544,39 @@ const scenarios = [
     name: 'language',
     async run(t) {
       const packs = JSON.parse(fs.readFileSync(path.join(h.config.site, 'packs.json'), 'utf8'));
+      // The page's words: its buttons say what they do, in the edition's
+      // language, and name no key.
       const texts = () => ({
         lang: document.documentElement.lang,
         title: document.title,
-        up: document.querySelector('button[data-key="up"]').textContent,
+        buttons: [...document.querySelectorAll('#controls button')].map((b) => b.textContent),
         switches: [...document.querySelectorAll('#language button')].map((b) => b.textContent),
       });
+      const JAPANESE = ['↑', '↓', '決定', '裏診断', '結果を消去', '消音', '整数倍で表示', '全画面'];
+      const ENGLISH = ['↑', '↓', 'Choose', 'The hidden test', 'Clear the results', 'Mute', 'Whole-pixel scaling',
+        'Full screen'];
       // An English browser starts in the English pack when there is one,
       // with the page's own words in English too.
       const { page, seen } = await h.openGame(t, '', ['en-US', 'en']);
       const english = packs.find((p) => p.lang === 'en');
       const first = await page.evaluate(texts);
       if (!english) {
-        assert.deepEqual(first, { lang: 'ja', title: packs[0].title, up: '↑ 上', switches: [] });
+        assert.deepEqual(first, { lang: 'ja', title: packs[0].title, buttons: JAPANESE, switches: [] });
         return;
       }
-      assert.deepEqual(first, { lang: 'en', title: english.title, up: '↑ Up', switches: ['日本語'] });
+      assert.deepEqual(first, { lang: 'en', title: english.title, buttons: ENGLISH, switches: ['日本語'] });
+      for (const label of [...JAPANESE, ...ENGLISH])
+        assert.doesNotMatch(label, /space|shift|enter|スペース|シフト|エンター/i);
+      // Muting is kept for the next visit (and the language with it).
+      await page.click('#mute');
+      assert.equal(await page.$eval('#mute', (b) => b.getAttribute('aria-pressed')), 'true');
       // The switch starts the game again in the other pack.
       await Promise.all([page.waitForNavigation(), page.click('#language button')]);
       await page.waitForFunction(() => window.shindanTest && shindanTest.frames >= 2, { timeout: 60000 });
       const japanese = await page.evaluate(texts);
-      assert.deepEqual(japanese, { lang: 'ja', title: packs[0].title, up: '↑ 上', switches: ['English'] });
+      assert.deepEqual(japanese, { lang: 'ja', title: packs[0].title, buttons: JAPANESE, switches: ['English'] });
+      assert.equal(await page.$eval('#mute', (b) => b.getAttribute('aria-pressed')), 'true', 'still muted');
+      assert.deepEqual(await page.evaluate(() => window.refused), []);
       // Each edition found every file it loads in its packs: no box.
       assert.deepEqual(seen.dialogs, []);
       // Every file the page names is on the site: what its head links to,

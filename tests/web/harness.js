@@ -41,9 +41,12 @@ const TYPES = {
 // With isolated, the pages are cross-origin isolated: the browser's clock then
 // reads to a few microseconds instead of a tenth of a millisecond. hold, given
 // a path, may answer a promise: that file is sent once it settles.
-function serve(site, extra, { isolated = false, hold = () => null } = {}) {
+// requests, given, gets the path of every request.
+function serve(site, extra, { isolated = false, hold = () => null, requests = null } = {}) {
   const server = http.createServer(async (req, res) => {
     const url = new URL(req.url, 'http://127.0.0.1');
+    if (requests)
+      requests.push(url.pathname);
     await hold(url.pathname);
     let file;
     const name = decodeURIComponent(url.pathname);
@@ -97,18 +100,28 @@ async function launch() {
   return { browser, profile };
 }
 
+// A phone held upright: a touch screen, two device pixels to a CSS pixel.
+const PHONE = { width: 390, height: 844, isMobile: true, hasTouch: true, deviceScaleFactor: 2 };
+
 // Opens the game page and collects what the page reports.
 // The page starts in the language of `languages` (the browser's preference)
-// unless the query names one; by default Japanese.
-async function openGame(t, query = '&lang=ja', languages = null) {
+// unless the query names one; by default Japanese. With phone, the page is
+// seen on a phone's touch screen.
+async function openGame(t, query = '&lang=ja', languages = null, { phone = false } = {}) {
   const page = await t.browser.newPage();
+  // Anything the page's Content-Security-Policy turned away.
+  await page.evaluateOnNewDocument(() => {
+    window.refused = [];
+    document.addEventListener('securitypolicyviolation',
+      (e) => window.refused.push(`${e.violatedDirective} ${e.blockedURI}`));
+  });
   if (languages) {
     await page.evaluateOnNewDocument((l) => {
       Object.defineProperty(navigator, 'languages', { get: () => l });
       Object.defineProperty(navigator, 'language', { get: () => l[0] });
     }, languages);
   }
-  await page.setViewport({ width: 900, height: 760 });
+  await page.setViewport(phone ? PHONE : { width: 900, height: 760 });
   // missing: what the page asked for in vain, by path.
   const seen = { dialogs: [], errors: [], missing: [] };
   page.on('response', (r) => {
@@ -133,6 +146,22 @@ function frames(page) {
 async function untilFrame(page, frame) {
   await page.waitForFunction((f) => shindanTest.frames >= f || shindanTest.ended, { polling: 'raf', timeout: 60000 },
     frame);
+}
+
+// A tap on the picture at a point in picture pixels (640x480), with the
+// touch screen where the page has one and the mouse otherwise; then waits
+// `wait` frames.
+async function pictureTap(page, x, y, wait = 4) {
+  const at = await page.evaluate((px, py) => {
+    const box = document.getElementById('screen').getBoundingClientRect();
+    return { x: box.left + px * box.width / 640, y: box.top + py * box.height / 480, touch: navigator.maxTouchPoints > 0 };
+  }, x, y);
+  const start = await frames(page);
+  if (at.touch)
+    await page.touchscreen.tap(at.x, at.y);
+  else
+    await page.mouse.click(at.x, at.y);
+  await untilFrame(page, start + wait);
 }
 
 // Presses a key through the page's real key events, holds it for two frames
@@ -312,14 +341,16 @@ async function run(scenarios) {
   assert.ok(chosen.length > 0, `no scenario named ${only.join(' ')}`);
   const extra = tempDir('packs');
   const held = new Map();
-  const server = await serve(config.site, extra, { hold: (name) => held.get(name) || null });
+  const requests = [];
+  const server = await serve(config.site, extra, { hold: (name) => held.get(name) || null, requests });
   const origin = `http://127.0.0.1:${server.address().port}`;
   let passed = 0;
   let failed = 0;
   for (const scenario of chosen) {
     const { browser, profile } = await launch();
+    requests.length = 0;
     const t = {
-      browser, origin, packs: extra,
+      browser, origin, packs: extra, requests,
       hold(name) {
         let release;
         held.set(name, new Promise((r) => {
@@ -351,6 +382,7 @@ async function run(scenarios) {
 }
 
 module.exports = {
-  assert, config, serve, launch, openGame, frames, untilFrame, keyTap, buttonTap, sounds, tapUntilSound, capture,
+  assert, config, serve, launch, openGame, frames, untilFrame, keyTap, buttonTap, pictureTap, sounds, tapUntilSound,
+  capture,
   gameFolder, makePack, replay, readPng, assertSameScreen, run, tempDir,
 };
