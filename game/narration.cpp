@@ -33,7 +33,7 @@ bool first_missing_key(const words_record& words, std::string* key) {
       return true;
     }
   }
-  char id[8];
+  char id[16];
   for (int q = 1; q <= 60; ++q) {
     std::snprintf(id, sizeof id, "q%03d", q);
     if (word(words, id, 3).empty()) {
@@ -87,7 +87,7 @@ const std::string& words_of(const char* key, std::size_t index = 0) {
 }
 
 std::string question_id(int picture) {
-  char id[8];
+  char id[16];
   std::snprintf(id, sizeof id, "q%03d", picture - picture_q001 + 1);
   return id;
 }
