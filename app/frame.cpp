@@ -8,6 +8,7 @@
 #include "app/shell.h"
 #include "app/transitions.h"
 #include "game/game.h"
+#include "game/narration.h"
 #include "gfx/gfx.h"
 #include "sound/sound.h"
 
@@ -26,6 +27,8 @@ void load_assets() {
     load_image(&images[asset.slot], asset.file_name);
   for (const sound_asset& asset : sound_assets)
     load_sound(&audio.sounds[asset.slot], asset.file_name);
+  // The words the pictures show, for speech; nothing drawn depends on them.
+  open_narration();
 }
 
 void reset_game() {
@@ -62,6 +65,8 @@ void run_frame() {
     scenes.question_active = question_scene() ? 1 : 0;
   if (scenes.analysis_active == 1)
     scenes.analysis_active = analysis_scene() ? 1 : 0;
+  // What the frame shows, said aloud; it reads the scenes and changes nothing.
+  narrate_frame();
 
   // "フレームタイム = %f": drawn above and left of the screen, so never seen.
   std::snprintf(scenes.frame_time_text, sizeof scenes.frame_time_text,
@@ -80,6 +85,7 @@ void reset_program_state() {
   analysis = analysis_record{};
   audio = audio_record{};
   music = music_record{};
+  narration = narration_record{};
 }
 
 }  // namespace shindan

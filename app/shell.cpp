@@ -3,6 +3,7 @@
 #include "app/shell.h"
 
 #include "app/frame.h"
+#include "game/narration.h"
 #include "gfx/gfx.h"
 #include "sound/sound.h"
 
@@ -67,6 +68,7 @@ void close_program() {
   close_display();
   release_sound();
   stop_music();
+  close_narration();
   plat_close_window();
 }
 
@@ -77,6 +79,9 @@ loop_turn run_loop_turn() {
       return loop_turn::quit;
     case plat_event::tune_ended:
       on_tune_ended();
+      return loop_turn::event;
+    case plat_event::speech_toggled:
+      toggle_speech();
       return loop_turn::event;
     case plat_event::none:
       break;

@@ -38,7 +38,7 @@ loop_turn run_loop_turn();
 // start_program, then loop turns until the program has closed.
 start_result run_program();
 // The teardown, in the order the devices depend on each other: cursor back,
-// display, sound, music, window.
+// display, sound, music, speech, window.
 void close_program();
 
 }  // namespace shindan

@@ -92,8 +92,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # game writes with and the soundfont its music is played with.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-mincho, fluid-soundfont-gm")
 # Where F12 saves the screen: the desktop's pictures folder, ~/Pictures
-# without it.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-user-dirs")
+# without it; and the speech server the game's words are said through,
+# without which the game plays silently.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-user-dirs, speech-dispatcher")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/deb-rebuild.cmake)
 include(CPack)

@@ -1,14 +1,16 @@
 // Writes the fuzzers' starting files: small bitmaps of every depth, header
-// and compression the decoder knows, and WAV files laid out the ways the
-// loader meets them (extra chunks, odd sizes, a foreign format, cut short),
-// and MIDI files whose end of track is read (tempo changes, running status,
-// time code, RIFF wrapping).
+// and compression the decoder knows, WAV files laid out the ways the loader
+// meets them (extra chunks, odd sizes, a foreign format, cut short), MIDI
+// files whose end of track is read (tempo changes, running status, time code,
+// RIFF wrapping), and words files as the generator writes them and as hands
+// and editors leave them.
 //
-//   shindan-fuzz-seeds DIR   writes DIR/bmp/*, DIR/wav/* and DIR/midi/*
+//   shindan-fuzz-seeds DIR   writes DIR/bmp/*, DIR/wav/*, DIR/midi/* and DIR/words/*
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/bmp_bytes.h"
@@ -141,6 +143,16 @@ std::vector<std::pair<std::string, bytes>> midis() {
   };
 }
 
+std::vector<std::pair<std::string, std::string>> words_files() {
+  return {
+      {"pack.txt",
+       "# words\nlanguage=ja\ntitle=\xE6\xB7\xB1\xE5\xB1\xA4\nmessage2=a\nmessage2=b\nq001=Q\nq001=A0\n"
+       "q001=A1\nq001=A2\nscore={label}, {score}\n"},
+      {"windows.txt", "\xEF\xBB\xBFtitle=x\r\nprompt=y\r\n"},
+      {"broken.txt", "title=\xC0\xAF\xED\xA0\x80\nno key\n=x\n\xF4\x90\x80\x80=y\nz=\xE3\x81"},
+  };
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -154,9 +166,11 @@ int main(int argc, char** argv) {
   std::filesystem::remove_all(dir / "bmp", error);
   std::filesystem::remove_all(dir / "wav", error);
   std::filesystem::remove_all(dir / "midi", error);
+  std::filesystem::remove_all(dir / "words", error);
   std::filesystem::create_directories(dir / "bmp", error);
   std::filesystem::create_directories(dir / "wav", error);
   std::filesystem::create_directories(dir / "midi", error);
+  std::filesystem::create_directories(dir / "words", error);
   bool ok = true;
   for (const auto& [name, b] : bitmaps())
     ok = write_bytes((dir / "bmp" / name).string(), b) && ok;
@@ -164,5 +178,7 @@ int main(int argc, char** argv) {
     ok = write_bytes((dir / "wav" / name).string(), b) && ok;
   for (const auto& [name, b] : midis())
     ok = write_bytes((dir / "midi" / name).string(), b) && ok;
+  for (const auto& [name, text] : words_files())
+    ok = write_bytes((dir / "words" / name).string(), bytes(text.begin(), text.end())) && ok;
   return ok ? 0 : 1;
 }

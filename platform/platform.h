@@ -24,6 +24,7 @@ enum class plat_event : std::uint8_t {
   none,             // nothing waits: run a frame
   close_requested,  // Esc, the window's close button, Alt+F4
   tune_ended,       // the playing tune reached its end
+  speech_toggled,   // the player asked for speech on or off (V, the page's switch)
 };
 // Handles what the machine has queued and answers the next event for the game.
 plat_event plat_poll_event();
@@ -144,5 +145,17 @@ void plat_play_tune();     // from its start; reaching the end gives tune_ended 
 bool plat_tune_stopped();  // played to its end, stopped, or none open
 void plat_stop_tune();     // stopping or closing is never an end
 void plat_close_tune();
+
+// ---- Speech: the words on the screen, for players who cannot see it
+
+// Readies a voice for the pack's language ("ja", "en"); answers whether the
+// player wants speech from the start (a setting, a running screen reader).
+bool plat_open_speech(const char* language);
+void plat_close_speech();       // stops at once, mid-sentence too
+void plat_set_speech(bool on);  // the player's switch: words are said aloud only while on
+// The screen's words changed (UTF-8): said after what is being said, or
+// cutting it off when it is stale; an empty text with cut_off only silences.
+// Never waits for the voice.
+void plat_speak(const char* text, bool cut_off);
 
 }  // namespace shindan

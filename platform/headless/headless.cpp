@@ -1,8 +1,9 @@
 // The in-memory platform: a window that exists only as a flag, an event
 // queue the tests fill, a clock and keys the tests set, memory surfaces for
-// the display, and sound and tune players that record what the program asks
-// of them. Everything is kept in one global record so that reset() can put
-// the whole platform back as at start.
+// the display, sound and tune players that record what the program asks of
+// them, and a voice that writes down what it is asked to say. Everything is
+// kept in one global record so that reset() can put the whole platform back
+// as at start.
 #include "platform/headless/headless.h"
 
 #include <algorithm>
@@ -58,6 +59,12 @@ struct headless_state {
   std::vector<std::string> tune_calls;
   std::string tune;  // the open tune's path, "" when none is open
   bool tune_playing = false;
+  // speech
+  bool speech_wanted = false;
+  bool speech_open = false;
+  bool speech_on = false;
+  std::string speech_language;
+  std::vector<headless::speech_record> speech_records;
 };
 
 headless_state& state() {
@@ -314,6 +321,30 @@ void plat_close_tune() {
   s.tune_playing = false;
 }
 
+// ---- Speech
+
+bool plat_open_speech(const char* language) {
+  headless_state& s = state();
+  s.speech_open = true;
+  s.speech_language = language != nullptr ? language : "";
+  return s.speech_wanted;
+}
+
+void plat_close_speech() {
+  state().speech_open = false;
+}
+
+void plat_set_speech(bool on) {
+  state().speech_on = on;
+}
+
+void plat_speak(const char* text, bool cut_off) {
+  headless_state& s = state();
+  if (!s.speech_open)
+    return;
+  s.speech_records.push_back({text != nullptr ? text : "", cut_off, s.speech_on});
+}
+
 // ---- Test controls
 
 namespace headless {
@@ -437,6 +468,26 @@ void end_tune() {
 
 void set_program_file_name(const std::string& path) {
   state().program_file = path;
+}
+
+void want_speech(bool wanted) {
+  state().speech_wanted = wanted;
+}
+
+void post_speech_toggle() {
+  headless_state& s = state();
+  if (s.window_open)
+    s.queue.push_back(plat_event::speech_toggled);
+}
+
+const std::vector<speech_record>& speech_records() {
+  return state().speech_records;
+}
+std::string speech_language() {
+  return state().speech_language;
+}
+bool speech_open() {
+  return state().speech_open;
 }
 
 bool cursor_shown() {

@@ -83,6 +83,21 @@ void end_tune();
 // What plat_program_file_name answers (default "/shindan/shindan").
 void set_program_file_name(const std::string& path);
 
+// Speech: whether plat_open_speech answers that the player wants it, the V
+// key (queues speech_toggled), and everything the program asked to be said,
+// in order. aloud: speech was on, so a voice would have said it.
+void want_speech(bool wanted);
+void post_speech_toggle();
+struct speech_record {
+  std::string text;  // UTF-8; empty: only a cut-off
+  bool cut_off = false;
+  bool aloud = false;
+};
+const std::vector<speech_record>& speech_records();
+// The language the voice was opened for; whether it is open now.
+std::string speech_language();
+bool speech_open();
+
 // Window and teardown order, for tests of the shell.
 bool cursor_shown();
 bool window_exists();

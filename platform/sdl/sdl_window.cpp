@@ -1,13 +1,13 @@
 // The window's events and the small services of the desktop: clock, keys,
 // cursor, message boxes and the program's own path.
 //
-// SDL's events are turned into the two the game reacts to: Esc (auto-repeat
+// SDL's events are turned into the three the game reacts to: Esc (auto-repeat
 // included), the window's close button and the session's quit request (Alt+F4
 // among them) ask to close; a tune that played to its end, told by the audio
-// side through an event of our own, ends the tune. F11 switches full screen
-// and F12 saves the screen as a picture, here, and go no further; gamepads
-// coming and going are opened and closed here. Everything else is dropped at
-// once, so mouse movement never holds a frame up.
+// side through an event of our own, ends the tune; V switches speech. F11
+// switches full screen and F12 saves the screen as a picture, here, and go no
+// further; gamepads coming and going are opened and closed here. Everything
+// else is dropped at once, so mouse movement never holds a frame up.
 #include <iconv.h>
 #include <unistd.h>
 
@@ -64,6 +64,8 @@ void translate(const SDL_Event& event) {
         // Every repeat asks again; the first one closes, the rest find the
         // window gone.
         events.waiting.push_back(plat_event::close_requested);
+      } else if (event.key.keysym.sym == SDLK_v && event.key.repeat == 0) {
+        events.waiting.push_back(plat_event::speech_toggled);
       }
       break;
     default:

@@ -66,6 +66,8 @@ plat_event plat_poll_event() {
       return plat_event::close_requested;
     case 2:
       return plat_event::tune_ended;
+    case 3:
+      return plat_event::speech_toggled;
     default:
       return plat_event::none;
   }

@@ -57,6 +57,9 @@ LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
     case WM_KEYDOWN:
       if (wparam == VK_ESCAPE)
         PostMessageA(hwnd, WM_CLOSE, 0, 0);
+      // V switches speech; bit 30 marks the keyboard's auto-repeat.
+      if (wparam == 'V' && (lparam & (1L << 30)) == 0)
+        hear(plat_event::speech_toggled);
       break;
     case MM_MCINOTIFY:
       // Only a play that ran to its end counts: stopping or replacing a tune

@@ -75,6 +75,8 @@ def check_contents(deb):
         "/usr/share/games/shindan/noize02.wav": "-rw-r--r--",
         "/usr/share/games/shindan/bgm03.mid": "-rw-r--r--",
         "/usr/share/games/shindan/icon.bmp": "-rw-r--r--",
+        "/usr/share/games/shindan/words.txt": "-rw-r--r--",
+        "/usr/share/games/shindan/en/words.txt": "-rw-r--r--",
         "/usr/share/games/shindan/en/title.bm": "-rw-r--r--",
         "/usr/share/games/shindan/en/q060.bm": "-rw-r--r--",
         "/usr/share/games/shindan/en/title.txt": "-rw-r--r--",

@@ -39,7 +39,7 @@ ENTER_PROMPT = (130, 310, 510, 334)
 # test to test; band, scale and help line do not.
 ANALYSIS_ROWS = (0, 105, WIDTH, 400)
 
-PACK_FILES = (".bm", ".wav", ".mid")
+PACK_FILES = (".bm", ".wav", ".mid", "words.txt")
 
 
 class Failure(Exception):
@@ -312,8 +312,8 @@ class XSession:
 # the headless replay
 
 def fill_folder(pack, folder, link=False, leave_out=()):
-    """A fresh folder with the pack's pictures, sounds and tunes, copied or
-    linked, but for those left out."""
+    """A fresh folder with the pack's pictures, sounds, tunes and words,
+    copied or linked, but for those left out."""
     shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder)
     for name in os.listdir(pack):

@@ -164,6 +164,44 @@ function untilView(page, condition, ...args) {
 // it is Space on every screen but the questions'.
 const middleTap = (page) => h.pictureTap(page, 320, 240);
 
+// The pack's words file as the game reads it: key -> its lines.
+function packWords() {
+  const words = {};
+  for (const line of fs.readFileSync(path.join(h.config.assets, 'words.txt'), 'utf8').split('\n')) {
+    const at = line.indexOf('=');
+    if (line.startsWith('#') || at < 1)
+      continue;
+    (words[line.slice(0, at)] = words[line.slice(0, at)] || []).push(line.slice(at + 1));
+  }
+  return words;
+}
+
+// In place of the browser's voice (headless Chromium has none): a recorder
+// of what the page asks it to say, with a voice of each edition's language.
+async function recordSpeech(page) {
+  await page.evaluateOnNewDocument(() => {
+    window.spoken = [];
+    const voices = [{ name: 'Test English', lang: 'en-US', localService: true },
+      { name: 'Test Japanese', lang: 'ja-JP', localService: true }];
+    Object.defineProperty(window, 'speechSynthesis', {
+      configurable: true,
+      value: {
+        speak: (u) => window.spoken.push({ text: u.text, lang: u.lang, voice: u.voice && u.voice.name }),
+        cancel: () => window.spoken.push({ cancel: true }),
+        getVoices: () => voices,
+        addEventListener() {},
+      },
+    });
+    window.SpeechSynthesisUtterance = class {
+      constructor(text) {
+        this.text = text;
+        this.lang = '';
+        this.voice = null;
+      }
+    };
+  });
+}
+
 // The scores the result file holds, in trait order.
 function fileScores(bytes) {
   return new TextDecoder('shift_jis').decode(bytes).split('\r').filter((l) => l).map((l) => Number(/-?\d+$/.exec(l)[0]));
@@ -568,6 +606,70 @@ const scenarios = [
     },
   },
   {
+    name: 'speech',
+    async run(t) {
+      const words = packWords();
+      const { page, seen } = await h.openGame(t, '&lang=ja', null, { prepare: recordSpeech });
+      const region = () => page.$eval('#speech-text', (e) => e.textContent);
+      const spoken = () => page.evaluate(() => window.spoken.splice(0));
+      // The canvas has a name, and its words are in a live region.
+      assert.equal(await page.$eval('#screen', (e) => e.getAttribute('aria-label')), `${words.title[0]}の画面`);
+      assert.equal(await page.$eval('#speech-text', (e) => e.getAttribute('role')), 'status');
+      assert.equal(await page.$eval('#speech', (b) => b.getAttribute('aria-pressed')), 'false');
+
+      // Speech off: the region holds the title's words all the same, and
+      // nothing is said.
+      await waitForTitle(page, h.keyTap);
+      await h.untilFrame(page, (await h.frames(page)) + 2);
+      assert.equal(await region(), `${words.title[0]} ${words.prompt[0]}`);
+      assert.deepEqual(await spoken(), []);
+
+      // The switch: the game says so and then its screen, in a Japanese voice.
+      await page.click('#speech');
+      await h.untilFrame(page, (await h.frames(page)) + 4);
+      const said = await spoken();
+      assert.deepEqual(said[0], { cancel: true });
+      assert.deepEqual(said.slice(1).map((u) => u.text), [words.speech_on[0], words.title[0], words.prompt[0]]);
+      for (const u of said.slice(1))
+        assert.deepEqual([u.lang, u.voice], ['ja', 'Test Japanese']);
+      assert.equal(await page.$eval('#speech', (b) => b.getAttribute('aria-pressed')), 'true');
+
+      // A question: its number, its text and the marked answer, in the
+      // region and aloud; Down says the newly marked answer, cutting off.
+      await h.keyTap(page, 'space');
+      await h.tapUntilSound(page, h.keyTap, 'space', 'noize01.wav', 0);
+      await untilView(page, (v) => v && v.answersOpen);
+      const shown = await region();
+      const number = words.question_number[0].replace('{n}', '1').replace('{total}', '12');
+      const asked = Object.keys(words).filter((k) => /^q\d{3}$/.test(k) &&
+        shown === `${number} ${words[k][0]} ${words[k][1]}`);
+      assert.equal(asked.length, 1, shown);
+      const q = words[asked[0]];
+      await spoken();
+      await h.keyTap(page, 'down');
+      assert.equal(await region(), q[2]);
+      assert.deepEqual(await spoken(), [{ cancel: true }, { text: q[2], lang: 'ja', voice: 'Test Japanese' }]);
+
+      // V switches it off with a last word; the region goes on.
+      await page.keyboard.press('KeyV');
+      await h.untilFrame(page, (await h.frames(page)) + 4);
+      assert.deepEqual((await spoken()).map((u) => u.text), [undefined, words.speech_off[0]]);
+      assert.equal(await page.$eval('#speech', (b) => b.getAttribute('aria-pressed')), 'false');
+      await h.keyTap(page, 'down');
+      assert.equal(await region(), q[3]);
+      assert.deepEqual(await spoken(), []);
+
+      // On again, and kept for the next visit: the title is said at once.
+      await page.click('#speech');
+      await page.reload();
+      await page.waitForFunction(() => window.shindanTest && shindanTest.frames >= 1, { timeout: 60000 });
+      assert.equal(await page.$eval('#speech', (b) => b.getAttribute('aria-pressed')), 'true');
+      await page.waitForFunction((w) => window.spoken.some((u) => u.text === w), { timeout: 60000 }, words.title[0]);
+      assert.deepEqual(seen.errors, []);
+      assert.deepEqual(await page.evaluate(() => window.refused), []);
+    },
+  },
+  {
     name: 'language',
     async run(t) {
       const packs = JSON.parse(fs.readFileSync(path.join(h.config.site, 'packs.json'), 'utf8'));
@@ -579,9 +681,9 @@ const scenarios = [
         buttons: [...document.querySelectorAll('#controls button')].map((b) => b.textContent),
         switches: [...document.querySelectorAll('#language button')].map((b) => b.textContent),
       });
-      const JAPANESE = ['↑', '↓', '決定', '裏診断', '結果を消去', '消音', '整数倍で表示', '全画面'];
-      const ENGLISH = ['↑', '↓', 'Choose', 'The hidden test', 'Clear the results', 'Mute', 'Whole-pixel scaling',
-        'Full screen'];
+      const JAPANESE = ['↑', '↓', '決定', '裏診断', '結果を消去', '読み上げ', '消音', '整数倍で表示', '全画面'];
+      const ENGLISH = ['↑', '↓', 'Choose', 'The hidden test', 'Clear the results', 'Read aloud', 'Mute',
+        'Whole-pixel scaling', 'Full screen'];
       // An English browser starts in the English pack when there is one,
       // with the page's own words in English too.
       const { page, seen } = await h.openGame(t, '', ['en-US', 'en']);

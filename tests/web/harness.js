@@ -107,8 +107,11 @@ const PHONE = { width: 390, height: 844, isMobile: true, hasTouch: true, deviceS
 // The page starts in the language of `languages` (the browser's preference)
 // unless the query names one; by default Japanese. With phone, the page is
 // seen on a phone's touch screen.
-async function openGame(t, query = '&lang=ja', languages = null, { phone = false } = {}) {
+async function openGame(t, query = '&lang=ja', languages = null, { phone = false, prepare = null } = {}) {
   const page = await t.browser.newPage();
+  // What a test puts in place of the browser's own before the page runs.
+  if (prepare)
+    await prepare(page);
   // Anything the page's Content-Security-Policy turned away.
   await page.evaluateOnNewDocument(() => {
     window.refused = [];

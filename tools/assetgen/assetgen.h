@@ -130,6 +130,8 @@ using file_set = std::map<std::string, std::vector<std::uint8_t>>;
 // Each adds its files (name -> bytes); false with a reason when a text is missing.
 bool make_pictures(const pack_inputs& in, file_set* out, std::string* why);
 void make_sounds(file_set* out);
+// "words.txt": the pictures' texts and speech's own words, in UTF-8.
+bool make_words(const pack_inputs& in, file_set* out, std::string* why);
 void make_tunes(file_set* out);
 
 constexpr int sample_rate = 22050;

@@ -1,5 +1,6 @@
 // shindan-assetgen OUT_DIR TEXTS QUESTIONS MINCHO_FONT GOTHIC_FONT [LATIN_FONT]
-// Writes every picture, sound effect and tune of the game into OUT_DIR. With
+// Writes every picture, sound effect and tune of the game into OUT_DIR, and
+// words.txt with the words they show. With
 // LATIN_FONT the texts are in a Latin script and are set in that face.
 // shindan-assetgen --icons GAME_DIR THEME_DIR
 // Writes the window's icon into GAME_DIR and the desktop's icons into
@@ -70,6 +71,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   file_set files;
+  if (!make_words(in, &files, &why)) {
+    std::fprintf(stderr, "assetgen: %s: %s\n", argv[2], why.c_str());
+    return 1;
+  }
   const bool pictures_made = make_pictures(in, &files, &why);
   close_fonts();
   if (!pictures_made) {

@@ -20,6 +20,6 @@ int main(int argc, char** argv) {
                "usage: shindan-tool bmp FILE [--555]\n"
                "       shindan-tool slim-bmp IN OUT\n"
                "       shindan-tool wav FILE\n"
-               "       shindan-tool replay SCRIPT [--ms N] [--555] [--log]\n");
+               "       shindan-tool replay SCRIPT [--ms N] [--555] [--log] [--speech]\n");
   return 2;
 }

@@ -63,10 +63,12 @@ void collect_events(replay_session* session) {
   const auto& boxes = headless::message_boxes();
   const auto& records = headless::sound_records();
   const auto& calls = headless::tune_calls();
+  const auto& speech = headless::speech_records();
   if (!session->options.log) {
     session->boxes_seen = boxes.size();
     session->sounds_seen = records.size();
     session->tune_calls_seen = calls.size();
+    session->speech_seen = speech.size();
     return;
   }
   const std::string stamp = "frame " + std::to_string(session->frames) + ": ";
@@ -85,6 +87,14 @@ void collect_events(replay_session* session) {
   for (; session->tune_calls_seen < calls.size(); ++session->tune_calls_seen) {
     session->log += stamp + "tune " + calls[session->tune_calls_seen] + "\n";
   }
+  // Only what a voice would have said: words sent while speech is off are
+  // for the page's screen-reader text alone.
+  for (; session->speech_seen < speech.size(); ++session->speech_seen) {
+    const headless::speech_record& record = speech[session->speech_seen];
+    if (!record.aloud)
+      continue;
+    session->log += stamp + (record.text.empty() ? std::string("hush") : "speak " + record.text) + "\n";
+  }
 }
 
 }  // namespace
@@ -94,6 +104,7 @@ bool replay_start(replay_session* session, const replay_options& options) {
   session->options = options;
   headless::reset();
   headless::use_555(options.five_five_five);
+  headless::want_speech(options.speech);
   headless::set_tick(0);
   reset_program_state();
   const start_result started = start_program();
@@ -129,6 +140,11 @@ void replay_key(replay_session*, plat_key key, bool down) {
 void replay_escape(replay_session* session) {
   if (session->running)
     headless::post_close();
+}
+
+void replay_speech_key(replay_session* session) {
+  if (session->running)
+    headless::post_speech_toggle();
 }
 
 void replay_finish(replay_session* session) {
@@ -199,6 +215,7 @@ enum class command_kind : std::uint8_t {
 struct script_key {
   plat_key key = plat_key::space;
   bool escape = false;
+  bool speech = false;  // V, the speech switch
 };
 
 struct script_command {
@@ -226,9 +243,10 @@ bool parse_key(const std::string& word, script_key* key) {
   static const struct {
     const char* name;
     script_key key;
-  } keys[] = {{"space", {plat_key::space, false}}, {"shift", {plat_key::shift, false}},
-              {"enter", {plat_key::enter, false}}, {"up", {plat_key::up, false}},
-              {"down", {plat_key::down, false}},   {"esc", {plat_key::enter, true}}};
+  } keys[] = {{"space", {plat_key::space, false}},  {"shift", {plat_key::shift, false}},
+              {"enter", {plat_key::enter, false}},  {"up", {plat_key::up, false}},
+              {"down", {plat_key::down, false}},    {"esc", {plat_key::enter, true}},
+              {"v", {plat_key::enter, false, true}}};
   for (const auto& k : keys) {
     if (word == k.name) {
       *key = k.key;
@@ -238,12 +256,17 @@ bool parse_key(const std::string& word, script_key* key) {
   return false;
 }
 
-// Esc is no key the game polls: pressing it asks the program to close.
+// Esc and V are no keys the game polls: pressing Esc asks the program to
+// close, pressing V switches speech.
 void press(replay_session* session, const script_key& key, bool down) {
-  if (!key.escape)
+  if (key.speech) {
+    if (down)
+      replay_speech_key(session);
+  } else if (!key.escape) {
     replay_key(session, key.key, down);
-  else if (down)
+  } else if (down) {
     replay_escape(session);
+  }
 }
 
 // Reads one line's words into a command; on failure says why.
@@ -260,7 +283,7 @@ bool parse_line(const std::vector<std::string>& w, script_command* c, std::strin
   } else if (verb == "down" || verb == "up" || verb == "tap") {
     c->kind = verb == "down" ? command_kind::down : verb == "up" ? command_kind::up : command_kind::tap;
     if (w.size() < 2 || !parse_key(w[1], &c->key)) {
-      *why = verb + " needs a key: space shift enter up down esc";
+      *why = verb + " needs a key: space shift enter up down esc v";
       return false;
     }
     used = 2;

@@ -14,7 +14,8 @@ namespace shindan {
 struct replay_options {
   std::uint32_t frame_ms = 16;  // the clock advances this much before each frame
   bool five_five_five = false;  // 5-5-5 display instead of 5-6-5
-  bool log = false;             // record sounds, tune calls and message boxes
+  bool log = false;             // record sounds, tune calls, message boxes and speech
+  bool speech = false;          // speech on from the start, as a player's setting
 };
 
 // A replay in progress. Plain record; the functions below drive it.
@@ -24,7 +25,7 @@ struct replay_session {
   bool running = false;      // started and not yet quit
   bool quit = false;         // the program's loop has ended
   std::string log;           // with options.log: one line per event
-  std::size_t sounds_seen = 0, tune_calls_seen = 0, boxes_seen = 0;
+  std::size_t sounds_seen = 0, tune_calls_seen = 0, boxes_seen = 0, speech_seen = 0;
   // Sound number (from the headless recordings) to sound slot.
   std::vector<int> sound_slots;
 };
@@ -39,6 +40,8 @@ bool replay_frame(replay_session* session);
 void replay_key(replay_session* session, plat_key key, bool down);
 // Esc: asks the program to close, handled before the next frame.
 void replay_escape(replay_session* session);
+// V: switches speech on or off before the next frame.
+void replay_speech_key(replay_session* session);
 // Closes the program if it still runs, without adding to the log.
 void replay_finish(replay_session* session);
 
@@ -59,7 +62,7 @@ struct replay_result {
 // Runs a whole script (one command a line, '#' starts a comment):
 //   frames N | down KEY | up KEY | tap KEY | ms N | shot FILE.png
 //   until title STEP | until answering | until analysis STEP  [max N]
-// KEY is one of space shift enter up down esc.
+// KEY is one of space shift enter up down esc v (v switches speech).
 replay_result run_replay_script(const std::string& script, const replay_options& options);
 
 }  // namespace shindan

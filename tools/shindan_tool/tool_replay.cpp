@@ -1,6 +1,7 @@
-// shindan-tool replay SCRIPT [--ms N] [--555] [--log]: runs the game on the
-// headless platform under a script, in the current directory (which holds
-// the pictures and sounds), and prints the frames run and the scores.
+// shindan-tool replay SCRIPT [--ms N] [--555] [--log] [--speech]: runs the
+// game on the headless platform under a script, in the current directory
+// (which holds the pictures and sounds), and prints the frames run and the
+// scores; --log also what was played and said, --speech starts with speech on.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,7 +17,7 @@ namespace shindan {
 namespace {
 
 int usage() {
-  std::fprintf(stderr, "usage: shindan-tool replay SCRIPT [--ms N] [--555] [--log]\n");
+  std::fprintf(stderr, "usage: shindan-tool replay SCRIPT [--ms N] [--555] [--log] [--speech]\n");
   return 2;
 }
 
@@ -30,6 +31,8 @@ int tool_replay(int argc, char** argv) {
       options.five_five_five = true;
     } else if (std::strcmp(argv[i], "--log") == 0) {
       options.log = true;
+    } else if (std::strcmp(argv[i], "--speech") == 0) {
+      options.speech = true;
     } else if (std::strcmp(argv[i], "--ms") == 0 && i + 1 < argc) {
       char* end = nullptr;
       const unsigned long ms = std::strtoul(argv[++i], &end, 10);

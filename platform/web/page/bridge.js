@@ -8,6 +8,7 @@ import { audioHost, decodeAheadNow } from './audio.js';
 import { frameSeen, keyDown, releaseAll } from './input.js';
 import { syncFiles } from './files.js';
 import { present, screen } from './screen.js';
+import { speechHost } from './speech.js';
 import { showEnded } from './ui.js';
 
 // Written files are looked for this often, in frames (a quarter second).
@@ -117,6 +118,9 @@ export const host = {
 
   ...audioHost,
   ...arrivalsHost,
+
+  // The screen's words, for the live region and the page's voice.
+  speech: speechHost,
 
   // Text: drawn by the browser, handed back as coverage (0-255) for the
   // rectangle it reaches inside width x height; answers [left, top, right,

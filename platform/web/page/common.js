@@ -8,6 +8,7 @@ export const GAME_DIR = '/game';
 // What the program's window backend reads from pollEvent.
 export const EVENT_CLOSE = 1;
 export const EVENT_TUNE_ENDED = 2;
+export const EVENT_SPEECH = 3;  // the player switched speech (V, the #speech switch)
 
 export const params = new URLSearchParams(location.search);
 export const testMode = params.has('test');

@@ -7,7 +7,7 @@ import { layout } from './screen.js';
 
 export const UI_TEXT = {
   ja: {
-    keys: 'スペース：開始・決定　シフト：裏診断　上下：答えを選ぶ　エンター：結果を消去　Esc：終了',
+    keys: 'スペース：開始・決定　シフト：裏診断　上下：答えを選ぶ　エンター：結果を消去　V：読み上げ　Esc：終了',
     loading: '読み込み中…',
     waiting: '診断の準備中…',
     update: '新しい版があります（読み込み直す）',
@@ -17,6 +17,8 @@ export const UI_TEXT = {
     fullscreen: '全画面',
     leaveFullscreen: '全画面を終了',
     mute: '消音',
+    speech: '読み上げ',
+    screen: 'の画面',
     integerScale: '整数倍で表示',
     results: '診断結果のファイル（クリックで保存）',
     share: '結果を共有',
@@ -30,7 +32,7 @@ export const UI_TEXT = {
     language: '日本語',
   },
   en: {
-    keys: 'Space: start, choose · Shift: the hidden test · Up/Down: pick an answer · Enter: clear the results · Esc: quit',
+    keys: 'Space: start, choose · Shift: the hidden test · Up/Down: pick an answer · Enter: clear the results · V: read aloud · Esc: quit',
     loading: 'Loading…',
     waiting: 'Getting the test ready…',
     update: 'A new version is ready (reload)',
@@ -40,6 +42,8 @@ export const UI_TEXT = {
     fullscreen: 'Full screen',
     leaveFullscreen: 'Leave full screen',
     mute: 'Mute',
+    speech: 'Read aloud',
+    screen: ' game screen',
     integerScale: 'Whole-pixel scaling',
     results: 'The analysis file (click to save)',
     share: 'Share the result',
@@ -91,6 +95,8 @@ export function applyTexts() {
   $('ended-text').textContent = t.ended;
   $('play-again').textContent = t.again;
   $('mute').textContent = t.mute;
+  $('speech').textContent = t.speech;
+  $('screen').setAttribute('aria-label', pack.title + t.screen);
   $('integer-scale').textContent = t.integerScale;
   $('results-intro').textContent = t.results;
   showFullscreenState();
