@@ -91,7 +91,7 @@ std::vector<std::uint8_t> read_rgba(const fs::path& file, std::uint32_t* width, 
   return pixels;
 }
 
-TEST(AssetGenerator, DrawsInstallIconsThatAnyMaskKeepsWhole) {
+TEST(asset_generator, draws_install_icons_that_any_mask_keeps_whole) {
   const fs::path game = temp_path("icons_game"), icons = temp_path("icons");
   fs::remove_all(icons);
   fs::create_directories(game);
