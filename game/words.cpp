@@ -3,6 +3,7 @@
 // valid UTF-8 leaves it.
 #include <cstring>
 
+#include "app/utf8.h"
 #include "game/narration.h"
 
 namespace shindan {
@@ -10,24 +11,6 @@ namespace shindan {
 const char words_file_name[] = "words.txt";
 
 namespace {
-
-void append_code_point(std::string* out, std::uint32_t c) {
-  if (c < 0x80) {
-    out->push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
 
 constexpr std::uint32_t replacement = 0xFFFD;
 
@@ -81,7 +64,7 @@ std::string valid_utf8(const char* bytes, std::size_t size) {
     // the end of the message or a command of its own.
     if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) || c == 0x2028 || c == 0x2029)
       c = ' ';
-    append_code_point(&out, c);
+    append_utf8(&out, c);
     at += used;
   }
   return out;
