@@ -17,7 +17,7 @@ const fs = require('node:fs');
 const zlib = require('node:zlib');
 const http = require('node:http');
 const path = require('node:path');
-const { execFileSync } = require('node:child_process');
+const { spawn } = require('node:child_process');
 
 const PHONE = {
   cpu: 4,               // times slower
@@ -211,12 +211,12 @@ async function lighthouse(site, lighthouseBin, serve) {
   const reports = [];
   try {
     for (const query of ['', '?screen=2d']) {
-      execFileSync(lighthouseBin, [
+      await run(lighthouseBin, [
         `http://127.0.0.1:${server.address().port}/${query}`,
         '--output=json', `--output-path=${out}`, '--quiet',
         '--only-categories=performance,accessibility,best-practices,seo',
         '--chrome-flags=--headless=new --no-sandbox --disable-dev-shm-usage',
-      ], { env: Object.assign({}, process.env, { CHROME_PATH: '/usr/bin/chromium' }), stdio: ['ignore', 'ignore', 'inherit'] });
+      ], Object.assign({}, process.env, { CHROME_PATH: '/usr/bin/chromium' }));
       const report = JSON.parse(fs.readFileSync(out, 'utf8'));
       reports.push(report);
       printLighthouse(report, query ? '2D canvas' : 'the screen the page chooses');
@@ -225,6 +225,19 @@ async function lighthouse(site, lighthouseBin, serve) {
     server.close();
   }
   return reports;
+}
+
+// Runs a program to its end without blocking this process: the server the
+// program's browser loads the site from lives in this process, and a
+// synchronous run would leave every request unanswered until the browser
+// gives up.
+function run(bin, args, env) {
+  return new Promise((resolve, reject) => {
+    const child = spawn(bin, args, { env, stdio: ['ignore', 'ignore', 'inherit'] });
+    child.on('error', reject);
+    child.on('exit', (code, signal) => (code === 0 ? resolve()
+      : reject(new Error(`${path.basename(bin)} ended with ${signal || `status ${code}`}`))));
+  });
 }
 
 function printLighthouse(report, what) {
