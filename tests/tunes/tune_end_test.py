@@ -116,8 +116,7 @@ class Release(unittest.TestCase):
 
 def load_web_pack():
     loader = importlib.machinery.SourceFileLoader("web_pack", os.path.join(SCRIPTS, "web-pack"))
-    spec = importlib.util.spec_from_loader("web_pack", loader)
-    module = importlib.util.module_from_spec(spec)
+    module = importlib.util.module_from_spec(importlib.util.spec_from_loader("web_pack", loader))
     loader.exec_module(module)
     return module
 
