@@ -10,6 +10,7 @@
 // is allocated, and the compressed streams are clipped to the picture.
 #include "platform/common/bmp_decode.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdio>
@@ -258,14 +259,17 @@ bool plain_data_present(std::size_t size, const bitmap_info& info, const char** 
   return true;
 }
 
-// Uncompressed rows, bottom row first unless top-down.
-void decode_plain(const std::uint8_t* data, const bitmap_info& info, pixel_layout layout, std::uint16_t* pixels) {
+// Uncompressed rows [first, first + count), numbered from the top, into dst
+// (pitch pixels from one row to the next); stored bottom row first unless
+// top-down.
+void decode_plain(const std::uint8_t* data, const bitmap_info& info, pixel_layout layout, std::uint32_t first,
+                  std::uint32_t count, std::uint16_t* dst_top, std::size_t pitch) {
   const std::uint64_t stride = plain_stride(info);
   const std::uint32_t w = info.out_width;
-  for (std::uint32_t row = 0; row < info.height; ++row) {
+  for (std::uint32_t out_row = first; out_row < first + count; ++out_row) {
+    const std::uint32_t row = info.top_down ? out_row : info.height - 1 - out_row;
     const std::uint8_t* src = data + info.pixel_offset + stride * row;
-    const std::uint32_t out_row = info.top_down ? row : info.height - 1 - row;
-    std::uint16_t* dst = pixels + static_cast<std::size_t>(out_row) * w;
+    std::uint16_t* dst = dst_top + static_cast<std::size_t>(out_row - first) * pitch;
     switch (info.bit_count) {
       case 1:
         for (std::uint32_t x = 0; x < w; ++x)
@@ -309,28 +313,43 @@ std::uint32_t visible_count(const rle_cursor& at, std::uint32_t count, const bit
   return static_cast<std::uint32_t>(count < room ? count : room);
 }
 
-// RLE8 and RLE4. Pixels the stream never reaches keep palette index 0. Runs
-// that go past the right edge or the top are clipped, each pixel position is
-// visited at most once, and the work is bounded by the stream length plus the
-// picture size, whatever the stream claims.
-bool decode_rle(const std::uint8_t* data, std::size_t size, const bitmap_info& info, std::uint16_t* pixels,
-                const char** why) {
+// Where a run-length stream stands between two calls.
+struct rle_state {
+  rle_cursor at;
+  std::size_t i = 0;  // bytes of the stream read
+  bool done = false;
+};
+
+// RLE8 and RLE4, run until the cursor reaches row stop_y (counted from the
+// bottom) or the picture is complete, into pixels (the top row; pitch
+// pixels from one row to the next). Pixels the stream never reaches are
+// left as they are (index 0, set by the caller). Runs that go past the right
+// edge or the top are clipped, each pixel position is visited at most once,
+// and the work is bounded by the stream length plus the picture size,
+// whatever the stream claims.
+bool run_rle(const std::uint8_t* data, std::size_t size, const bitmap_info& info, std::uint16_t* pixels,
+             std::size_t pitch, std::uint64_t stop_y, rle_state* st, const char** why) {
   const bool four = info.compression == bi_rle4;
   const std::uint8_t* s = data + info.pixel_offset;
   const std::size_t n = size - info.pixel_offset;
-  const std::uint32_t w = info.out_width;
   auto row_of = [&](const rle_cursor& at) {
-    return pixels + static_cast<std::size_t>(info.height - 1 - at.y) * w + at.x;
+    return pixels + static_cast<std::size_t>(info.height - 1 - at.y) * pitch + at.x;
   };
 
-  rle_cursor at;
-  std::size_t i = 0;
-  while (at.y < info.height) {
+  rle_cursor& at = st->at;
+  std::size_t& i = st->i;
+  while (at.y < stop_y) {
+    if (at.y >= info.height) {
+      st->done = true;
+      break;
+    }
     if (n - i < 2) {
       // Writers may leave out the final line end and end marker; the data
       // is whole once the top row has been filled.
-      if (at.y + 1 == info.height && at.x >= info.width)
+      if (at.y + 1 == info.height && at.x >= info.width) {
+        st->done = true;
         break;
+      }
       return fail(why, "RLE data ends before the picture is complete");
     }
     const std::uint32_t count = s[i];
@@ -350,6 +369,7 @@ bool decode_rle(const std::uint8_t* data, std::size_t size, const bitmap_info& i
       at.x = 0;
       ++at.y;
     } else if (value == 1) {  // end of bitmap
+      st->done = true;
       break;
     } else if (value == 2) {  // delta: move right and up
       if (n - i < 2)
@@ -375,7 +395,25 @@ bool decode_rle(const std::uint8_t* data, std::size_t size, const bitmap_info& i
         i = n;
     }
   }
+  if (at.y >= info.height)
+    st->done = true;
   return true;
+}
+
+bool decode_rle(const std::uint8_t* data, std::size_t size, const bitmap_info& info, std::uint16_t* pixels,
+                const char** why) {
+  rle_state st;
+  return run_rle(data, size, info, pixels, info.out_width, info.height, &st, why);
+}
+
+bool is_rle(const bitmap_info& info) {
+  return info.compression == bi_rle8 || info.compression == bi_rle4;
+}
+
+void fill_rows(std::uint16_t* top, std::size_t pitch, std::uint32_t first, std::uint32_t count, std::uint32_t width,
+               std::uint16_t value) {
+  for (std::uint32_t row = first; row < first + count; ++row)
+    std::fill_n(top + static_cast<std::size_t>(row) * pitch, width, value);
 }
 
 }  // namespace
@@ -391,7 +429,7 @@ bool decode_bmp(const std::uint8_t* data, std::size_t size, pixel_layout layout,
     return false;
 
   std::vector<std::uint16_t> pixels;
-  if (info.compression == bi_rle8 || info.compression == bi_rle4) {
+  if (is_rle(info)) {
     pixels.assign(static_cast<std::size_t>(info.out_width) * info.height, info.palette[0]);
     if (!decode_rle(data, size, info, pixels.data(), why))
       return false;
@@ -399,7 +437,7 @@ bool decode_bmp(const std::uint8_t* data, std::size_t size, pixel_layout layout,
     if (!plain_data_present(size, info, why))
       return false;
     pixels.resize(static_cast<std::size_t>(info.out_width) * info.height);
-    decode_plain(data, info, layout, pixels.data());
+    decode_plain(data, info, layout, 0, info.height, pixels.data(), info.out_width);
   }
   out->width = info.out_width;
   out->height = info.height;
@@ -407,13 +445,73 @@ bool decode_bmp(const std::uint8_t* data, std::size_t size, pixel_layout layout,
   return true;
 }
 
-bool decode_bmp_file(const char* path, pixel_layout layout, decoded_picture* out, const char** why) {
-  if (path == nullptr)
+bool bmp_shape_of(const std::uint8_t* data, std::size_t size, pixel_layout layout, bmp_shape* out, const char** why) {
+  if (out == nullptr || data == nullptr)
+    return fail(why, "no bitmap data");
+  bitmap_info info;
+  if (!read_headers(data, size, layout, &info, why))
+    return false;
+  if (!is_rle(info) && !plain_data_present(size, info, why))
+    return false;
+  *out = {info.out_width, info.height};
+  return true;
+}
+
+bool decode_bmp_band(const std::uint8_t* data, std::size_t size, pixel_layout layout, std::uint32_t rows,
+                     std::uint16_t* dst, std::size_t pitch, bmp_band_cursor* cursor, const char** why) {
+  if (dst == nullptr || data == nullptr || cursor == nullptr)
+    return fail(why, "no bitmap data");
+  if (cursor->done)
+    return true;
+  // The headers again each time: they are a few hundred bytes, and the
+  // cursor then need not hold the palette.
+  bitmap_info info;
+  if (!read_headers(data, size, layout, &info, why))
+    return false;
+  if (pitch < info.out_width)
+    return fail(why, "rows narrower than the picture");
+  rows = std::max<std::uint32_t>(rows, 1);
+  if (!is_rle(info)) {
+    if (!plain_data_present(size, info, why))
+      return false;
+    const std::uint32_t count = std::min(rows, info.height - cursor->rows_done);
+    decode_plain(data, info, layout, cursor->rows_done, count, dst + cursor->rows_done * pitch, pitch);
+    cursor->rows_done += count;
+    cursor->done = cursor->rows_done == info.height;
+    return true;
+  }
+  // The stream fills rows from the bottom up; each row is first given index
+  // 0, which the stream may leave where it is, just before the stream can
+  // reach it. Once the stream has ended, what is left is filled a band at a
+  // time.
+  rle_state st;
+  st.at = {cursor->x, cursor->y};
+  st.i = cursor->at;
+  st.done = cursor->stream_done;
+  const std::uint64_t stop = st.done ? cursor->rows_done + rows : std::min<std::uint64_t>(st.at.y + rows, info.height);
+  const auto fill_to = static_cast<std::uint32_t>(std::min<std::uint64_t>(stop, info.height));
+  if (fill_to > cursor->rows_done) {
+    // Rows counted from the bottom: y lies height - 1 - y from the top.
+    fill_rows(dst, pitch, info.height - fill_to, fill_to - cursor->rows_done, info.out_width, info.palette[0]);
+    cursor->rows_done = fill_to;
+  }
+  if (!st.done && !run_rle(data, size, info, dst, pitch, stop, &st, why))
+    return false;
+  cursor->x = st.at.x;
+  cursor->y = st.at.y;
+  cursor->at = st.i;
+  cursor->stream_done = st.done;
+  cursor->done = st.done && cursor->rows_done == info.height;
+  return true;
+}
+
+bool read_picture_file(const char* path, std::vector<std::uint8_t>* bytes, const char** why) {
+  if (path == nullptr || bytes == nullptr)
     return fail(why, "no file name");
   std::FILE* f = std::fopen(path, "rb");
   if (f == nullptr)
     return fail(why, "cannot open the file");
-  std::vector<std::uint8_t> bytes;
+  bytes->clear();
   std::array<std::uint8_t, 65536> chunk;
   bool too_large = false;
   bool read_error = false;
@@ -424,17 +522,17 @@ bool decode_bmp_file(const char* path, pixel_layout layout, decoded_picture* out
     if (length > 0 && static_cast<std::uint64_t>(length) > max_file_size)
       too_large = true;
     else if (length > 0)
-      bytes.reserve(static_cast<std::size_t>(length));
+      bytes->reserve(static_cast<std::size_t>(length));
     std::rewind(f);
   }
   while (!too_large) {
     const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), f);
     if (got > 0) {
-      if (bytes.size() + got > max_file_size) {
+      if (bytes->size() + got > max_file_size) {
         too_large = true;
         break;
       }
-      bytes.insert(bytes.end(), chunk.data(), chunk.data() + got);
+      bytes->insert(bytes->end(), chunk.data(), chunk.data() + got);
     }
     if (got < chunk.size()) {
       read_error = std::ferror(f) != 0;
@@ -446,7 +544,12 @@ bool decode_bmp_file(const char* path, pixel_layout layout, decoded_picture* out
     return fail(why, "file is too large to be a picture");
   if (read_error)
     return fail(why, "cannot read the file");
-  return decode_bmp(bytes.data(), bytes.size(), layout, out, why);
+  return true;
+}
+
+bool decode_bmp_file(const char* path, pixel_layout layout, decoded_picture* out, const char** why) {
+  std::vector<std::uint8_t> bytes;
+  return read_picture_file(path, &bytes, why) && decode_bmp(bytes.data(), bytes.size(), layout, out, why);
 }
 
 }  // namespace shindan

@@ -192,6 +192,7 @@ TEST(bmp_formats, each_format_decodes_to_its_pixels_in_both_layouts) {
     if (!c.want555.empty()) {
       EXPECT_EQ(decode_ok(file, pixel_layout::rgb555).pixels, c.want555);
     }
+    EXPECT_EQ(decode_in_bands(file, 1), c.want565) << "a row at a time";
   }
   expect_refused(make_bmp({.header_size = 12, .bit_count = 16, .pixels = {0, 0, 0, 0}}));  // not a core depth
 }
@@ -217,6 +218,7 @@ TEST(bmp_formats, wide_pictures_keep_their_left_columns_and_full_height) {
     EXPECT_EQ(at(pic, 638, y), 0);
   }
   EXPECT_EQ(std::count(pic.pixels.begin(), pic.pixels.end(), 0x07E0), 0);
+  EXPECT_EQ(decode_in_bands(make_bmp(f), 2), pic.pixels);
 
   // A row length that is not a multiple of four, past the cut: green at
   // column 0 of the bottom row, red at column 0 and blue at 639 above it.

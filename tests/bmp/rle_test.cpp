@@ -92,7 +92,33 @@ TEST(bmp_rle, each_stream_gives_its_pixels_or_is_refused) {
       expect_rle_refused(c.compression, c.width, c.height, c.stream);
     else
       EXPECT_EQ(decode_rle(c.compression, c.width, c.height, c.stream), c.want);
+    // The same, a few rows at a time: the stream picked up where it stopped,
+    // skipped pixels still index 0, refused at whatever step it breaks.
+    for (const std::uint32_t rows : {1u, 2u, 3u}) {
+      SCOPED_TRACE(rows);
+      const auto banded = decode_in_bands(make_bmp(rle_file(c.compression, c.width, c.height, c.stream)), rows);
+      if (c.want.empty())
+        EXPECT_FALSE(banded.has_value());
+      else
+        EXPECT_EQ(banded, c.want);
+    }
   }
+}
+
+TEST(bmp_rle, a_tall_picture_in_bands_equals_it_whole) {
+  // Rows of runs and literals, a delta over several bands, and an end
+  // marker well before the top, which leaves the top rows at index 0.
+  bytes stream;
+  for (std::uint8_t y = 0; y < 20; ++y) {
+    stream.insert(stream.end(),
+                  {static_cast<std::uint8_t>(1 + y % 5), static_cast<std::uint8_t>(y % 4), 0, 3, 1, 2, 3, 0, 0, 0});
+  }
+  stream.insert(stream.end(), {0, 2, 2, 9, 4, 1});
+  stream.insert(stream.end(), {0, 0, 6, 3, 0, 1});
+  const bytes file = make_bmp(rle_file(rle8, 9, 40, stream));
+  const decoded_picture whole = decode_ok(file);
+  for (const std::uint32_t rows : {1u, 4u, 7u, 64u})
+    EXPECT_EQ(decode_in_bands(file, rows), whole.pixels) << rows << " rows at a time";
 }
 
 TEST(bmp_rle, wide_pictures_are_cut_at_the_surface_width) {
