@@ -22,7 +22,8 @@ file_arrival file_state(const char* path);
 // After each frame: fills in the pictures and sounds whose packs have
 // arrived since the start, a few at a time, and tells the page once all are in.
 void bring_in_late_files();
-// Fills in the sounds that have arrived; true when none is awaited any more.
-bool bring_in_late_sounds();
+// Fills in the sounds that have arrived, until the deadline (on
+// emscripten_get_now's clock); true when none is awaited any more.
+bool bring_in_late_sounds(double deadline);
 
 }  // namespace shindan::web

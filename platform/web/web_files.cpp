@@ -3,13 +3,14 @@
 // first frame, which loads every picture, finds most of them still on their
 // way. Such a picture gets its surface at once, of the size its pack's
 // listing gives and all black (so all transparent), and its pixels once its
-// pack is in: a few pictures between two frames, so that no frame waits
-// long. The page holds back a test's start until every picture and sound
+// pack is in: a few milliseconds of decoding between two frames, so that no
+// frame waits long. The page holds back a test's start until every picture and sound
 // is in, so the game never shows a picture that has not arrived.
 #include <emscripten/emscripten.h>
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/common/sjis.h"
@@ -23,17 +24,24 @@ namespace {
 struct late_picture {
   plat_surface* surface = nullptr;
   std::string path;
+  bool read = false;
+  std::vector<std::uint8_t> bytes;  // the file, once read
+  bmp_band_cursor decoded;          // how far its pixels are in
 };
 
-// Time given to unpacking pictures between two frames, in milliseconds; at
-// least one picture goes in each time, however long it takes.
-constexpr double picture_budget_ms = 4.0;
+// Time given to unpacking pictures and sounds between two frames, in
+// milliseconds; at least one step goes in each time, however long it takes.
+// A step reads one file, decodes a band of rows of one picture, or unpacks
+// one sound: the largest picture is 640 by 5760, which whole would hold a
+// slow phone for well over 100 ms.
+constexpr double unpack_budget_ms = 4.0;
+constexpr std::uint32_t band_rows = 32;
 
 std::vector<late_picture> late_pictures;
 std::uint32_t pictures_in = 0;
 std::uint32_t seen_arrivals = 0;
 bool checked = false;
-bool cut_short = false;  // the last pass left arrived pictures for the next
+bool cut_short = false;  // the last pass left arrived files for the next
 bool ready_told = false;
 
 // clang-format off
@@ -61,26 +69,45 @@ bool alive(const plat_surface* surface) {
   return std::find(live_surfaces.begin(), live_surfaces.end(), surface) != live_surfaces.end();
 }
 
-// Brings in what has arrived, within the budget; true when it stopped with
+// One step of bringing in an arrived picture; true once it is all in. A
+// file that came broken, or is not of the size its pack's listing gave,
+// leaves its picture black, as a missing file leaves its slot empty.
+bool step_picture(late_picture* p) {
+  if (!alive(p->surface))
+    return true;
+  if (!p->read) {
+    p->read = true;
+    return !read_picture_file(p->path.c_str(), &p->bytes, nullptr);
+  }
+  plat_surface* surface = p->surface;
+  bmp_shape shape;
+  if (!bmp_shape_of(p->bytes.data(), p->bytes.size(), surface->layout, &shape, nullptr) ||
+      shape.width != surface->width || shape.height != surface->height)
+    return true;
+  if (!decode_bmp_band(p->bytes.data(), p->bytes.size(), surface->layout, band_rows, surface_row(surface, 0),
+                       static_cast<std::uint32_t>(surface->pitch) / 2, &p->decoded, nullptr)) {
+    // Broken part way: black again, as if it had been refused whole.
+    std::fill(surface->memory.begin(), surface->memory.end(), std::uint16_t{0});
+    return true;
+  }
+  return p->decoded.done;
+}
+
+// Brings in what has arrived until the deadline; true when it stopped with
 // arrived pictures left over.
-bool bring_in_pictures() {
-  const double start = emscripten_get_now();
+bool bring_in_pictures(double deadline) {
   bool first = true;
   for (auto it = late_pictures.begin(); it != late_pictures.end();) {
-    if (!first && emscripten_get_now() - start >= picture_budget_ms)
-      return true;
     const web::file_arrival state = web::file_state(it->path.c_str());
     if (state == web::file_coming) {
       ++it;
       continue;
     }
-    first = false;
-    if (state == web::file_here && alive(it->surface)) {
-      decoded_picture picture;
-      // A file that came broken leaves its picture black, as a missing
-      // file leaves its slot empty.
-      if (decode_bmp_file(it->path.c_str(), it->surface->layout, &picture, nullptr))
-        fill_picture(it->surface, picture);
+    for (bool done = state != web::file_here; !done;) {
+      if (!first && emscripten_get_now() >= deadline)
+        return true;
+      first = false;
+      done = step_picture(&*it);
     }
     ++pictures_in;
     it = late_pictures.erase(it);
@@ -107,7 +134,10 @@ plat_surface* plat_load_picture(plat_display* device, const char* file_name) {
     return nullptr;
   surface->has_colour_key = true;
   surface->colour_key = 0;
-  late_pictures.push_back({surface, path});
+  late_picture late;
+  late.surface = surface;
+  late.path = path;
+  late_pictures.push_back(std::move(late));
   return surface;
 }
 
@@ -133,8 +163,10 @@ void bring_in_late_files() {
     return;
   checked = true;
   seen_arrivals = arrivals;
-  cut_short = bring_in_pictures();
-  const bool sounds_done = bring_in_late_sounds();
+  const double deadline = emscripten_get_now() + unpack_budget_ms;
+  const bool pictures_left = bring_in_pictures(deadline);
+  const bool sounds_done = bring_in_late_sounds(deadline);
+  cut_short = pictures_left || !sounds_done;
   web_late_progress(pictures_in, pictures_in + static_cast<std::uint32_t>(late_pictures.size()));
   if (late_pictures.empty() && sounds_done) {
     ready_told = true;

@@ -161,13 +161,15 @@ void plat_close_tune() {
 
 namespace web {
 
-bool bring_in_late_sounds() {
+bool bring_in_late_sounds(double deadline) {
   for (auto it = late_sounds.begin(); it != late_sounds.end();) {
     const web::file_arrival state = web::file_state(it->path.c_str());
     if (state == web::file_coming) {
       ++it;
       continue;
     }
+    if (emscripten_get_now() >= deadline)
+      return false;
     wave_format format;
     std::vector<std::uint8_t> bytes;
     // One that came broken, or was released meanwhile, stays silent.
