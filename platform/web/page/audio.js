@@ -1,5 +1,6 @@
 // Sound: the effects the program loads as PCM, played through Web Audio, and
-// the tunes, rendered beforehand (NAME.opus beside NAME.mid) and decoded once.
+// the tunes, rendered beforehand (NAME.opus beside NAME.mid) and decoded once
+// (tune-worker.js).
 
 import { EVENT_TUNE_ENDED, arriving, game, testRecord } from './common.js';
 
@@ -58,21 +59,30 @@ function pcmToBuffer(bytes, channels, rate, bits) {
   } catch (_) {
     return null;
   }
-  const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
+  // The samples as typed arrays of their own size, read in the machine's
+  // order (little-endian, as the files are everywhere the page runs):
+  // reading them one by one through a DataView holds a slow phone for tens
+  // of milliseconds on the longer effects.
+  const count = frames * channels;
+  const at = (array) => (bytes.byteOffset % array.BYTES_PER_ELEMENT === 0
+    ? new array(bytes.buffer, bytes.byteOffset, count)
+    : new array(bytes.slice(0, count * array.BYTES_PER_ELEMENT).buffer));
+  let read;
+  if (bits === 8) {
+    read = (i) => (bytes[i] - 128) / 128;
+  } else if (bits === 16) {
+    const s = at(Int16Array);
+    read = (i) => s[i] / 32768;
+  } else if (bits === 24) {
+    read = (i) => (((bytes[3 * i + 2] << 24) | (bytes[3 * i + 1] << 16) | (bytes[3 * i] << 8)) >> 8) / 8388608;
+  } else {
+    const s = at(Int32Array);
+    read = (i) => s[i] / 2147483648;
+  }
   for (let c = 0; c < channels; ++c) {
     const out = buffer.getChannelData(c);
-    for (let i = 0, at = c * size; i < frames; ++i, at += size * channels) {
-      let v;
-      if (bits === 8)
-        v = (view.getUint8(at) - 128) / 128;
-      else if (bits === 16)
-        v = view.getInt16(at, true) / 32768;
-      else if (bits === 24)
-        v = (((view.getUint8(at + 2) << 24) | (view.getUint8(at + 1) << 16) | (view.getUint8(at) << 8)) >> 8) / 8388608;
-      else
-        v = view.getInt32(at, true) / 2147483648;
-      out[i] = v;
-    }
+    for (let i = 0, j = c; i < frames; ++i, j += channels)
+      out[i] = read(j);
   }
   return buffer;
 }
@@ -96,6 +106,55 @@ const ringing = new Set();      // ended tunes' sources still sounding their rel
 let decodeAhead = [];           // rendered tunes not asked for yet
 let tuneToken = 0;
 
+const nextTask = () => new Promise((resolve) => setTimeout(resolve, 0));
+
+// Seconds of a tune copied into its buffer in one task.
+const COPY_SECONDS = 1;
+let tuneWorker = null;
+const decoding = new Map();  // id -> resolve
+let nextDecoding = 1;
+
+function decodeInWorker(bytes) {
+  if (!tuneWorker) {
+    tuneWorker = new Worker('tune-worker.js');
+    tuneWorker.addEventListener('message', (e) => {
+      const resolve = decoding.get(e.data.id);
+      decoding.delete(e.data.id);
+      if (resolve)
+        resolve(e.data);
+    });
+    // A worker that cannot start answers nothing: every tune is then left
+    // to decodeAudioData.
+    tuneWorker.addEventListener('error', () => {
+      decoding.forEach((resolve) => resolve({ planes: null }));
+      decoding.clear();
+    });
+  }
+  const id = nextDecoding++;
+  return new Promise((resolve) => {
+    decoding.set(id, resolve);
+    tuneWorker.postMessage({ id, bytes });
+  });
+}
+
+// A rendered tune as an AudioBuffer, decoded away from the page's thread and
+// copied in a second at a time; null where that way cannot decode it.
+export async function decodeRendering(bytes) {
+  if (typeof Worker !== 'function')
+    return null;
+  const { rate, planes } = await decodeInWorker(bytes);
+  if (!planes || planes.length < 1 || planes[0].length < 1)
+    return null;
+  const buffer = new AudioBuffer({ numberOfChannels: planes.length, length: planes[0].length, sampleRate: rate });
+  const step = COPY_SECONDS * rate;
+  for (let at = 0; at < buffer.length; at += step) {
+    if (at > 0)
+      await nextTask();
+    planes.forEach((plane, c) => buffer.copyToChannel(plane.subarray(at, at + step), c, at));
+  }
+  return buffer;
+}
+
 function renderedPath(path) {
   return path.replace(/\.[^./]*$/, '') + '.opus';
 }
@@ -103,7 +162,9 @@ function renderedPath(path) {
 function decodeTune(opus) {
   if (!tuneBuffers.has(opus)) {
     const a = audioContext();
-    const promise = (arriving.get(opus) || Promise.resolve()).then(() => {
+    // The tunes arrive together: each is read and decoded from a task of
+    // its own.
+    const promise = (arriving.get(opus) || Promise.resolve()).then(nextTask).then(() => {
       if (!a)
         return null;
       let bytes;
@@ -113,7 +174,9 @@ function decodeTune(opus) {
         // No rendering of this tune: it stays silent.
         return null;
       }
-      return a.decodeAudioData(bytes.slice().buffer).catch(() => null);
+      return decodeRendering(bytes)
+        .then((buffer) => buffer || a.decodeAudioData(bytes.slice().buffer))
+        .catch(() => null);
     });
     tuneBuffers.set(opus, promise);
   }
