@@ -267,8 +267,25 @@ export function screen() {
   if (!screenMade) {
     screenMade = (params.get('screen') !== '2d' && glScreen()) || canvasScreen();
     sizeCanvas();
+    warmUp(WARM_FRAMES);
   }
   return screenMade;
+}
+
+// The browser makes the canvas's first few buffers as it first needs them,
+// each a slow step on a slow phone. Drawing the still black canvas a few
+// times while the program downloads has them made then, not in the title's
+// first moments.
+const WARM_FRAMES = 4;
+function warmUp(frames) {
+  if (frames > 0 && !shown) {
+    requestAnimationFrame(() => {
+      if (!shown) {
+        screenMade.resized();
+        warmUp(frames - 1);
+      }
+    });
+  }
 }
 
 // ---- Size on the page
