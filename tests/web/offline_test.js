@@ -154,16 +154,19 @@ const scenarios = [
       const file = await page.evaluate((name) => shindanTest.fs.readFile(`/game/${name}`), RESULT_FILE);
       assert.deepEqual(Buffer.from(Object.values(file)), expected, 'result file');
       // The tunes sounded from the kept packs: every tune the game let play
-      // for half a second or more (one skipped at once may be stopped before
-      // its pack is in), and there are several such.
+      // for three seconds or more (one skipped at once may be stopped before
+      // its pack is in and the tune decoded, which on a busy machine takes a
+      // second or two); and several tunes sounded.
       const tunes = await page.evaluate(() => shindanTest.tunes);
       const lasting = tunes.filter((e, i) => {
         if (e.what !== 'play')
           return false;
         const end = tunes.slice(i + 1).find((x) => x.name === e.name && /^(stop|close)$/.test(x.what));
-        return !end || end.frame - e.frame >= 30;
+        return !end || end.frame - e.frame >= 180;
       });
-      assert.ok(lasting.length >= 2, JSON.stringify(tunes));
+      assert.ok(lasting.length >= 1, JSON.stringify(tunes));
+      assert.ok(new Set(tunes.filter((e) => e.what === 'start').map((e) => e.name)).size >= 2,
+        `several tunes sounded: ${JSON.stringify(tunes)}`);
       for (const e of lasting) {
         const sounded = tunes.some((x) => x.what === 'start' && x.name === e.name && x.frame >= e.frame);
         assert.ok(sounded, `${e.name} sounded: ${JSON.stringify(tunes)}`);

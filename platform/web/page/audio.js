@@ -159,27 +159,53 @@ function renderedPath(path) {
   return path.replace(/\.[^./]*$/, '') + '.opus';
 }
 
-function decodeTune(opus) {
-  if (!tuneBuffers.has(opus)) {
-    const a = audioContext();
-    // The tunes arrive together: each is read and decoded from a task of
-    // its own.
-    const promise = (arriving.get(opus) || Promise.resolve()).then(nextTask).then(() => {
-      if (!a)
-        return null;
-      let bytes;
-      try {
-        bytes = game.Module.FS.readFile(opus);
-      } catch (_) {
-        // No rendering of this tune: it stays silent.
-        return null;
-      }
-      return decodeRendering(bytes)
-        .then((buffer) => buffer || a.decodeAudioData(bytes.slice().buffer))
-        .catch(() => null);
-    });
-    tuneBuffers.set(opus, promise);
+// One tune is decoded at a time, the one the game asks for first: three at
+// once would each take three times as long, and the tune the title starts
+// would wait for the other two.
+const tuneQueue = [];          // opus paths not decoded yet, the next first
+const tuneSettle = new Map();  // opus path -> resolve of its promise
+let tuneDecoding = false;
+
+async function decodeOne(opus) {
+  const a = audioContext();
+  await (arriving.get(opus) || Promise.resolve());
+  await nextTask();
+  if (!a)
+    return null;
+  let bytes;
+  try {
+    bytes = game.Module.FS.readFile(opus);
+  } catch (_) {
+    // No rendering of this tune: it stays silent.
+    return null;
   }
+  return (await decodeRendering(bytes)) || a.decodeAudioData(bytes.slice().buffer);
+}
+
+async function decodeQueued() {
+  if (tuneDecoding)
+    return;
+  tuneDecoding = true;
+  while (tuneQueue.length > 0) {
+    const opus = tuneQueue.shift();
+    const buffer = await decodeOne(opus).catch(() => null);
+    tuneSettle.get(opus)(buffer);
+    tuneSettle.delete(opus);
+  }
+  tuneDecoding = false;
+}
+
+// The tune's buffer once decoded (null if it cannot be); a tune the game
+// wants now goes to the head of the queue.
+function decodeTune(opus, now) {
+  if (!tuneBuffers.has(opus)) {
+    tuneBuffers.set(opus, new Promise((resolve) => tuneSettle.set(opus, resolve)));
+    tuneQueue.push(opus);
+  }
+  const at = tuneQueue.indexOf(opus);
+  if (now && at > 0)
+    tuneQueue.unshift(...tuneQueue.splice(at, 1));
+  decodeQueued();
   return tuneBuffers.get(opus);
 }
 
@@ -248,7 +274,7 @@ export function decodeLater(paths) {
 }
 
 export function decodeAheadNow() {
-  decodeAhead.forEach(decodeTune);
+  decodeAhead.forEach((path) => decodeTune(path, false));
   decodeAhead = [];
 }
 
@@ -325,7 +351,7 @@ export const audioHost = {
     tune = { path, name, opus: renderedPath(path), exists, playing: false, source: null, clock: null };
     testRecord('tunes', { what: 'open', name });
     if (exists)
-      decodeTune(tune.opus);
+      decodeTune(tune.opus, true);
   },
   playTune() {
     if (!tune)
@@ -336,7 +362,7 @@ export const audioHost = {
       return;
     tune.playing = true;
     const token = tuneToken;
-    decodeTune(tune.opus).then((buffer) => startTune(buffer, token));
+    decodeTune(tune.opus, true).then((buffer) => startTune(buffer, token));
   },
   tuneStopped() {
     return !tune || !tune.playing;

@@ -111,6 +111,114 @@ function packetMicros(packet) {
   return frames * frameMicros;
 }
 
+// The frames of a packet, by its table-of-contents code; null where they do
+// not add up.
+function packetFrames(packet) {
+  const code = packet[0] & 3;
+  const body = packet.subarray(1);
+  if (code === 0)
+    return [body];
+  if (code === 1)
+    return body.length % 2 === 0 ? [body.subarray(0, body.length / 2), body.subarray(body.length / 2)] : null;
+  if (code === 2) {
+    if (body.length < 1)
+      return null;
+    const [size, used] = body[0] < 252 ? [body[0], 1] : [body[0] + 4 * (body[1] || 0), 2];
+    return used + size <= body.length ? [body.subarray(used, used + size), body.subarray(used + size)] : null;
+  }
+  if (body.length < 1)
+    return null;
+  const count = body[0] & 0x3f;
+  let at = 1;
+  let padding = 0;
+  if (body[0] & 0x40) {
+    for (let more = true; more;) {
+      if (at >= body.length)
+        return null;
+      const b = body[at++];
+      padding += b === 255 ? 254 : b;
+      more = b === 255;
+    }
+  }
+  const end = body.length - padding;
+  const sizes = [];
+  if (body[0] & 0x80) {
+    for (let i = 0; i < count - 1; ++i) {
+      if (at >= end)
+        return null;
+      if (body[at] < 252) {
+        sizes.push(body[at++]);
+      } else {
+        sizes.push(body[at] + 4 * (body[at + 1] || 0));
+        at += 2;
+      }
+    }
+    sizes.push(end - at - sizes.reduce((a, b) => a + b, 0));
+  } else {
+    for (let i = 0; i < count; ++i)
+      sizes.push((end - at) / count);
+  }
+  if (count < 1 || sizes.some((n) => n < 0 || !Number.isInteger(n)))
+    return null;
+  const frames = [];
+  for (const n of sizes) {
+    frames.push(body.subarray(at, at + n));
+    at += n;
+  }
+  return at === end ? frames : null;
+}
+
+function frameLength(size) {
+  return size < 252 ? [size] : [252 + ((size - 252) & 3), (size - 252 - ((size - 252) & 3)) >> 2];
+}
+
+// Consecutive packets of the same kind joined into packets of up to 120 ms
+// (the longest a packet holds). The decoder decodes the same frames in the
+// same order, so the samples are the same; but each packet costs the
+// browser a round of its own, and a tune of twenty-millisecond packets
+// decoded several times slower than the same tune in six-times-longer ones.
+function* joinedPackets(packets) {
+  let kind = -1;
+  let frames = [];
+  let micros = 0;
+  const joined = () => {
+    if (frames.length === 1)
+      return frames[0].packet;
+    const lengths = frames.slice(0, -1).flatMap((f) => frameLength(f.data.length));
+    const size = 2 + lengths.length + frames.reduce((n, f) => n + f.data.length, 0);
+    const packet = new Uint8Array(size);
+    packet[0] = (kind << 2) | 3;
+    packet[1] = 0x80 | frames.length;  // frames of their own sizes, no padding
+    packet.set(lengths, 2);
+    let at = 2 + lengths.length;
+    for (const f of frames) {
+      packet.set(f.data, at);
+      at += f.data.length;
+    }
+    return packet;
+  };
+  for (const packet of packets) {
+    const parts = packet.length > 0 ? packetFrames(packet) : null;
+    const each = parts ? packetMicros(packet) / parts.length : 0;
+    if (frames.length > 0 && (!parts || packet[0] >> 2 !== kind || micros + each * parts.length > 120000 ||
+        frames.length + parts.length > 48)) {
+      yield joined();
+      frames = [];
+      micros = 0;
+    }
+    if (!parts) {
+      yield packet;
+      continue;
+    }
+    kind = packet[0] >> 2;
+    for (const data of parts)
+      frames.push({ data, packet });
+    micros += each * parts.length;
+  }
+  if (frames.length > 0)
+    yield joined();
+}
+
 // The stream's head, when it is one the decoder takes as it is: one or two
 // channels, in the plain channel order.
 function readHead(packet) {
@@ -175,7 +283,7 @@ async function decodeOpus(bytes) {
   // last page's position says where the tune's samples end. Some decoders
   // drop the pre-skip themselves, given the head: their first output is
   // then shorter than the first packet.
-  const firstFrames = packetMicros(audio) * OPUS_RATE / 1e6;
+  let firstFrames = 0;  // set as the first packet goes in, before any output
   let skip = null;
   let written = 0;
   let failed = false;
@@ -205,7 +313,15 @@ async function decodeOpus(bytes) {
   try {
     decoder.configure(config);
     let timestamp = 0;
-    for (let data = audio; data && !failed; data = packets.next().value) {
+    const all = (function* () {
+      yield audio;
+      yield* packets;
+    })();
+    for (const data of joinedPackets(all)) {
+      if (failed)
+        break;
+      if (timestamp === 0)
+        firstFrames = packetMicros(data) * OPUS_RATE / 1e6;
       decoder.decode(new EncodedAudioChunk({ type: 'key', timestamp, data }));
       timestamp += packetMicros(data);
       if (decoder.decodeQueueSize >= FEED) {
