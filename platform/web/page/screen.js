@@ -5,7 +5,11 @@
 // they are, one texture upload a frame, and a shader widens each channel
 // there (repeating its top bits, as the desktop builds show them) into a
 // 640x480 picture. Without it a 2D canvas takes the pixels already widened
-// to red, green, blue and alpha bytes. ?screen=2d chooses the 2D canvas.
+// to red, green, blue and alpha bytes. Where WebGL is drawn by the processor
+// itself (no graphics processor, or none the browser trusts), it only adds
+// work: the browser then reads every frame back from it to show it, a long
+// wait on each frame. The 2D canvas is chosen there. ?screen=2d and
+// ?screen=webgl choose for themselves.
 //
 // The picture is then drawn at the canvas's own size in device pixels,
 // "sharp bilinear": as if enlarged by the largest whole factor that fits,
@@ -260,12 +264,28 @@ function canvasScreen() {
   };
 }
 
+// Whether this browser's WebGL is drawn by the processor, as far as it says
+// (some browsers do not name their renderer; WebGL is then used). Asked of a
+// canvas of its own: a canvas with a WebGL context can take no other.
+function softwareWebgl() {
+  const gl = document.createElement('canvas').getContext('webgl2');
+  if (!gl)
+    return false;
+  const info = gl.getExtension('WEBGL_debug_renderer_info');
+  const renderer = info ? String(gl.getParameter(info.UNMASKED_RENDERER_WEBGL)) : '';
+  const lose = gl.getExtension('WEBGL_lose_context');
+  if (lose)
+    lose.loseContext();
+  return /SwiftShader|llvmpipe|softpipe|Software/i.test(renderer);
+}
+
 // Made once the packs are on their way: a WebGL context takes a while to
 // set up, and the downloads need not wait for it.
 let screenMade = null;
 export function screen() {
   if (!screenMade) {
-    screenMade = (params.get('screen') !== '2d' && glScreen()) || canvasScreen();
+    const wanted = params.get('screen');
+    screenMade = (wanted !== '2d' && (wanted === 'webgl' || !softwareWebgl()) && glScreen()) || canvasScreen();
     sizeCanvas();
     warmUp(WARM_FRAMES);
   }
