@@ -123,13 +123,16 @@ function decodeInWorker(bytes) {
       if (resolve)
         resolve(e.data);
     });
-    // A worker that cannot start answers nothing: every tune is then left
-    // to decodeAudioData.
+    // A worker that cannot start, or fails, answers nothing more: this
+    // tune and every later one are left to decodeAudioData.
     tuneWorker.addEventListener('error', () => {
+      tuneWorker.broken = true;
       decoding.forEach((resolve) => resolve({ planes: null }));
       decoding.clear();
     });
   }
+  if (tuneWorker.broken)
+    return Promise.resolve({ planes: null });
   const id = nextDecoding++;
   return new Promise((resolve) => {
     decoding.set(id, resolve);
@@ -179,7 +182,7 @@ async function decodeOne(opus) {
     // No rendering of this tune: it stays silent.
     return null;
   }
-  return (await decodeRendering(bytes)) || a.decodeAudioData(bytes.slice().buffer);
+  return (await decodeRendering(bytes).catch(() => null)) || a.decodeAudioData(bytes.slice().buffer);
 }
 
 async function decodeQueued() {
