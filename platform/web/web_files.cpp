@@ -75,15 +75,15 @@ bool alive(const plat_surface* surface) {
 bool step_picture(late_picture* p) {
   if (!alive(p->surface))
     return true;
-  if (!p->read) {
-    p->read = true;
-    return !read_picture_file(p->path.c_str(), &p->bytes, nullptr);
-  }
   plat_surface* surface = p->surface;
-  bmp_shape shape;
-  if (!bmp_shape_of(p->bytes.data(), p->bytes.size(), surface->layout, &shape, nullptr) ||
-      shape.width != surface->width || shape.height != surface->height)
-    return true;
+  if (!p->read) {
+    // Its shape is judged once, with the read; the bands then only decode.
+    p->read = true;
+    bmp_shape shape;
+    return !read_picture_file(p->path.c_str(), &p->bytes, nullptr) ||
+           !bmp_shape_of(p->bytes.data(), p->bytes.size(), surface->layout, &shape, nullptr) ||
+           shape.width != surface->width || shape.height != surface->height;
+  }
   if (!decode_bmp_band(p->bytes.data(), p->bytes.size(), surface->layout, band_rows, surface_row(surface, 0),
                        static_cast<std::uint32_t>(surface->pitch) / 2, &p->decoded, nullptr)) {
     // Broken part way: black again, as if it had been refused whole.
