@@ -26,6 +26,8 @@ screen_view current_view() {
   if (scenes.question_active == 1) {
     view.kind = view_kind::question;
     view.answers_open = questions.answer_active == 1;
+    view.answers_settled = view.answers_open && questions.up_latch == key_up && questions.down_latch == key_up &&
+                           questions.confirm_latch == key_up;
     view.marked_answer = scenes.answer_cursor;
   } else if (scenes.analysis_active == 1 && scenes.analysis_step == analysis_standing_step) {
     view.kind = view_kind::analysis;

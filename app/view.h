@@ -21,6 +21,11 @@ struct screen_view {
   // On the question screen: whether Up, Down and Space act on the answers
   // now, and which answer (0 top to 2 bottom) is marked.
   bool answers_open = false;
+  // Whether a press made now counts: the game takes a press only once it
+  // has seen the key up at two of its polls in a row, and it does not poll
+  // the answer keys while a question appears. Just after the answers open,
+  // the Space that confirmed the last answer may not be settled yet.
+  bool answers_settled = false;
   std::int8_t marked_answer = 0;
   // On the analysis: whether it shows the hidden test's set, and the eight
   // scores it shows, in trait order.

@@ -41,11 +41,12 @@ EM_BOOL animation_frame(double, void*) {
 // one number: bits 0-1 its kind (0 other, 1 question, 2 the standing
 // analysis), bit 2 whether the answers take keys now, bits 3-4 the marked
 // answer, bit 5 whether the analysis shows the hidden test's set, bit 6
-// whether a test is under way.
+// whether a test is under way, bit 7 whether a press on the answers made now
+// counts.
 extern "C" EMSCRIPTEN_KEEPALIVE int shindan_view() {
   const shindan::screen_view view = shindan::current_view();
   return static_cast<int>(view.kind) | (view.answers_open ? 4 : 0) | ((view.marked_answer & 3) << 3) |
-         (view.hidden_test ? 32 : 0) | (view.in_test ? 64 : 0);
+         (view.hidden_test ? 32 : 0) | (view.in_test ? 64 : 0) | (view.answers_settled ? 128 : 0);
 }
 
 // The score of trait 0-7 the standing analysis shows; 0 on other screens.

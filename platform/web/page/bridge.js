@@ -34,8 +34,8 @@ export const VIEW_ANALYSIS = 2;
 
 // What the screen shows now, in the game's words (between frames, while the
 // program runs): its kind, whether the answers take keys, the marked
-// answer, whether the analysis shows the hidden test's set, and whether a
-// test is under way.
+// answer, whether a press on them now would count, whether the analysis
+// shows the hidden test's set, and whether a test is under way.
 export function readView() {
   const m = game.Module;
   if (!game.running || !m || !m._shindan_view)
@@ -47,6 +47,7 @@ export function readView() {
     marked: (v >> 3) & 3,
     hiddenTest: (v & 32) !== 0,
     inTest: (v & 64) !== 0,
+    answersSettled: (v & 128) !== 0,
   };
 }
 

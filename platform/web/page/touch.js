@@ -29,6 +29,7 @@ let pressing = [];
 let current = -1;  // the key of the press under way, or -1
 const waiting = [];
 const MAX_WAITING = 4;
+let settleSince = -1;  // frames run when the first waiting tap began to wait, or -1
 
 // The answer (0-2) at a picture point, or -1.
 function answerAt(x, y) {
@@ -37,7 +38,13 @@ function answerAt(x, y) {
   return ANSWER_TOPS.findIndex((top) => y >= top && y < top + ANSWER_HEIGHT);
 }
 
-// The keys a tap at the picture point presses on the screen shown now.
+// How many frames a tap on the answers waits for the game to settle the
+// keys of the answer just confirmed (two polls); a key held on the keyboard
+// meanwhile would keep it waiting, so it gives up in time.
+const MAX_SETTLE_FRAMES = 8;
+
+// The keys a tap at the picture point presses on the screen shown now, or
+// null if it is to be read again after the next frame.
 function keysForTap(x, y) {
   const view = readView();
   if (!view)
@@ -47,6 +54,10 @@ function keysForTap(x, y) {
   const answer = answerAt(x, y);
   if (answer < 0 || !view.answersOpen)
     return [];
+  // The answers have just opened and the game would not yet count a press:
+  // a player who taps the moment they appear means it all the same.
+  if (!view.answersSettled)
+    return null;
   if (answer === view.marked)
     return [SPACE];
   const step = answer > view.marked ? DOWN : UP;
@@ -58,8 +69,17 @@ function nextPress() {
     return;
   current = -1;
   while (pressing.length === 0 && waiting.length > 0) {
-    const [x, y] = waiting.shift();
-    pressing = keysForTap(x, y);
+    const [x, y] = waiting[0];
+    const keys = keysForTap(x, y);
+    if (keys === null) {
+      if (settleSince < 0)
+        settleSince = game.frames;
+      if (game.frames - settleSince < MAX_SETTLE_FRAMES)
+        return;
+    }
+    waiting.shift();
+    settleSince = -1;
+    pressing = keys || [];
   }
   if (pressing.length === 0)
     return;
