@@ -14,7 +14,7 @@
 'use strict';
 
 const OPUS_RATE = 48000;
-// Packets handed to the decoder before the page waits for its queue to
+// Packets handed to the decoder before the worker waits for its queue to
 // drain: enough to keep it busy, few enough that feeding them is short.
 const FEED = 32;
 
@@ -98,17 +98,22 @@ function streamEnd(bytes) {
   return -1;
 }
 
-// A packet's length in microseconds, from its table-of-contents byte.
+// The length of each frame of a packet in microseconds, from its
+// table-of-contents byte.
+function frameMicros(toc) {
+  const config = toc >> 3;
+  return config < 12 ? [10000, 20000, 40000, 60000][config & 3]
+    : config < 16 ? [10000, 20000][config & 1]
+    : [2500, 5000, 10000, 20000][config & 3];
+}
+
+// A packet's length in microseconds.
 function packetMicros(packet) {
   if (packet.length < 1)
     return 0;
-  const config = packet[0] >> 3;
-  const frameMicros = config < 12 ? [10000, 20000, 40000, 60000][config & 3]
-    : config < 16 ? [10000, 20000][config & 1]
-    : [2500, 5000, 10000, 20000][config & 3];
   const code = packet[0] & 3;
   const frames = code === 0 ? 1 : code < 3 ? 2 : packet.length > 1 ? packet[1] & 0x3f : 0;
-  return frames * frameMicros;
+  return frames * frameMicros(packet[0]);
 }
 
 // The frames of a packet, by its table-of-contents code; null where they do
@@ -199,7 +204,7 @@ function* joinedPackets(packets) {
   };
   for (const packet of packets) {
     const parts = packet.length > 0 ? packetFrames(packet) : null;
-    const each = parts ? packetMicros(packet) / parts.length : 0;
+    const each = parts ? frameMicros(packet[0]) : 0;
     if (frames.length > 0 && (!parts || packet[0] >> 2 !== kind || micros + each * parts.length > 120000 ||
         frames.length + parts.length > 48)) {
       yield joined();
